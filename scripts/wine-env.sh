@@ -1,0 +1,18 @@
+# Sourced: makes a fresh, disposable 64-bit Wine prefix, starts one persistent
+# wineserver for it and installs the simulated remote-access service.
+# Usage: . scripts/wine-env.sh BUILD_DIR [PREFIX_DIR]
+_pendro_build=${1:?build directory}
+export WINEPREFIX=${2:-$(mktemp -d /tmp/pendro-wine.XXXXXX)}
+export WINEARCH=win64 WINEDEBUG=-all
+export WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver
+export WINEDLLOVERRIDES="rasapi32=n;mscoree,mshtml="
+rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"
+"$WINE" wineboot -i >/dev/null 2>&1
+"$WINESERVER" -w
+"$WINESERVER" -p  # stays up for the whole run: each Wine start is then quick
+# Without a window manager Wine waits after every closed message box otherwise.
+"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+if [ -f "$_pendro_build/tools/rassim/rasapi32.dll" ]; then
+  cp "$_pendro_build/tools/rassim/rasapi32.dll" "$WINEPREFIX/drive_c/windows/system32/rasapi32.dll"
+fi
+pendro_wine_cleanup() { "$WINESERVER" -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"; }
