@@ -1,0 +1,43 @@
+// The value store of one registry key below HKEY_CURRENT_USER, and the owner
+// of one open registry key.
+#pragma once
+#include "value_store.h"
+#include "win.h"
+
+class CRegKeyHandle {
+public:
+    CRegKeyHandle() = default;
+    CRegKeyHandle(const CRegKeyHandle&) = delete;
+    CRegKeyHandle& operator=(const CRegKeyHandle&) = delete;
+    ~CRegKeyHandle() { Close(); }
+
+    LONG Open(HKEY parent, const char* subKey, REGSAM access);
+    LONG Close();
+    void Attach(HKEY key)
+    {
+        Close();
+        m_hKey = key;
+    }
+    LONG QueryStringValue(CString& out, const CString& valueName);
+    LONG DeleteAllValues();
+    HKEY Get() const { return m_hKey; }
+
+private:
+    HKEY m_hKey = nullptr;
+};
+
+class CRegValueStore final : public CValueStore {
+public:
+    CRegValueStore() = default;
+    ~CRegValueStore() = default;
+
+    void SetKeyPath(const char* path) override;
+    void SetKeyPath(const CString& path) override;
+    bool Load() override;
+    bool Save() override;
+
+private:
+    void LoadValues(HKEY key);
+    void SaveValues(HKEY key);
+    CString m_keyPath;
+};
