@@ -3,6 +3,7 @@
 #include <mbstring.h>
 
 #include <cstring>
+#include <initializer_list>
 
 #include "handles.h"
 #include "ras_api.h"
