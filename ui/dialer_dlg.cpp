@@ -1,0 +1,477 @@
+#include "dialer_dlg.h"
+
+#include "app/command_line.h"
+#include "dial_timing.h"
+#include "ras/ras_dialer.h"
+#include "ras/ras_texts.h"
+#include "resource.h"
+#include "ui/about_dlg.h"
+#include "ui/password_dlg.h"
+#include "vault/password_store.h"
+
+HWND g_hMainWnd = nullptr;
+
+namespace {
+CString LoadText(UINT id)
+{
+    CString s;
+    s.LoadString(id);
+    return s;
+}
+}  // namespace
+
+void WINAPI RasDialNotify(UINT unMsg, RASCONNSTATE state, DWORD dwError)
+{
+    (void)unMsg;
+    PostMessageA(g_hMainWnd, WM_DIAL_STATE, static_cast<WPARAM>(state), static_cast<LPARAM>(dwError));
+}
+
+bool GetDefaultEntry(CString& name)
+{
+    name.Empty();
+    CRegKeyHandle key;
+    if (key.Open(HKEY_CURRENT_USER, "RemoteAccess", KEY_READ) != ERROR_SUCCESS) return false;
+    LONG r = key.QueryStringValue(name, CString("Default"));
+    key.Close();
+    if (r == ERROR_SUCCESS && !name.IsEmpty()) return true;
+    name.Empty();
+    return false;
+}
+
+BEGIN_MESSAGE_MAP(CDialerDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_DIAL, OnDial)
+    ON_WM_TIMER()
+    ON_BN_CLICKED(IDC_CANCEL_DIAL, OnCancelButton)
+    ON_BN_CLICKED(IDC_CLICKHERE, OnClickHere)
+    ON_BN_CLICKED(IDC_PASSWORD, OnPassword)
+    ON_BN_CLICKED(IDC_SHORTCUT, OnDesktopShortcut)
+END_MESSAGE_MAP()
+
+CDialerDlg::CDialerDlg(CDialerCommandLineInfo* pCmdInfo, CWnd* pParent)
+    : CDialog(IDD_PENDRO_DIALOG, pParent), m_pCmdInfo(pCmdInfo)
+{
+    HINSTANCE inst = AfxGetResourceHandle();
+    m_hIcon = LoadIconA(inst, MAKEINTRESOURCEA(IDI_PENDRO));
+    m_hIconSmall = static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(IDI_PENDRO), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    m_bWin2000 = (pCmdInfo && pCmdInfo->m_bWin2000Switch) || IsWindows2000OrLater();
+}
+
+CDialerDlg::~CDialerDlg()
+{
+    if (m_hIconSmall) DestroyIcon(m_hIconSmall);  // loaded unshared; the large one is shared
+}
+
+void CDialerDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_SHORTCUT, m_btnShortcut);
+    DDX_Control(pDX, IDC_LOG, m_editLog);
+    DDX_Control(pDX, IDC_PASSWORD, m_btnPassword);
+    DDX_Control(pDX, IDC_PREFIX, m_editPrefix);
+    DDX_Control(pDX, IDC_CLICKHERE, m_btnClickHere);
+    DDX_Control(pDX, IDC_CANCEL_DIAL, m_btnCancel);
+    DDX_Control(pDX, IDCANCEL, m_btnQuit);
+    DDX_Control(pDX, IDC_DIAL, m_btnDial);
+    DDX_Control(pDX, IDC_ENTRY, m_comboEntry);
+    DDX_Text(pDX, IDC_LOG, m_strLog);
+    DDX_CBIndex(pDX, IDC_ENTRY, m_nEntrySel);
+    DDX_Text(pDX, IDC_PREFIX, m_strPrefix);
+}
+
+void CDialerDlg::PostNcDestroy() { delete this; }
+
+BOOL CDialerDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (HMENU menu = GetSystemMenu(FALSE)) {
+        CString about = LoadText(IDS_ABOUTBOX);
+        if (!about.IsEmpty()) {
+            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIconSmall));
+    m_bmpPromo.LoadBitmap(IDB_PROMO);
+    SetIdleState();
+    if (m_bWin2000) m_btnPassword.ShowWindow(SW_SHOW);
+
+    m_settings.SetKeyPath(LoadText(IDS_REG_KEY));
+    m_settings.Load();
+    m_settings.SelectName(LoadText(IDS_REG_DIALPREFIX));
+    m_settings.GetNextValue(m_strPrefix);
+    UpdateData(FALSE);
+
+    CNameList names;
+    if (EnumPhonebookEntries(names, nullptr)) {
+        CString preselect;
+        if (m_pCmdInfo && !m_pCmdInfo->m_strEntryName.IsEmpty()) {
+            preselect = m_pCmdInfo->m_strEntryName;
+        } else {
+            m_settings.SelectName(LoadText(IDS_REG_DEFAULTENTRY));
+            if (!m_settings.GetNextValue(preselect) || preselect.IsEmpty()) GetDefaultEntry(preselect);
+        }
+        int added = 0;
+        for (int i = 0; i < names.GetCount(); ++i)
+            if (m_comboEntry.AddString(names.GetAt(i)) >= 0) ++added;
+        if (added > 0 && m_comboEntry.SelectString(-1, preselect) == CB_ERR) m_comboEntry.SetCurSel(0);
+    }
+
+    g_hMainWnd = m_hWnd;
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_btnDial.m_hWnd), TRUE);
+    return FALSE;
+}
+
+void CDialerDlg::SetIdleState()
+{
+    m_btnDial.EnableWindow(TRUE);
+    m_btnCancel.EnableWindow(FALSE);
+    m_btnQuit.EnableWindow(TRUE);
+    m_btnPassword.EnableWindow(TRUE);
+    m_btnShortcut.EnableWindow(TRUE);
+    m_comboEntry.EnableWindow(TRUE);
+    m_editPrefix.EnableWindow(TRUE);
+    m_btnClickHere.EnableWindow(TRUE);
+    m_editLog.SendMessage(EM_SETSEL, static_cast<WPARAM>(-1), 0);
+    m_editLog.SendMessage(EM_SCROLLCARET);
+    // Disabling the focused button leaves the keyboard nowhere; give it back.
+    HWND focus = GetFocus();
+    if (!focus || !IsWindowEnabled(focus)) SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_btnDial.m_hWnd), TRUE);
+}
+
+void CDialerDlg::SetDialingState()
+{
+    m_btnPassword.EnableWindow(FALSE);
+    m_btnDial.EnableWindow(FALSE);
+    m_btnQuit.EnableWindow(FALSE);
+    m_btnShortcut.EnableWindow(FALSE);
+    m_comboEntry.EnableWindow(FALSE);
+    m_editPrefix.EnableWindow(FALSE);
+    m_btnCancel.EnableWindow(TRUE);
+    HWND focus = GetFocus();
+    if (!focus || !IsWindowEnabled(focus))
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_btnCancel.m_hWnd), TRUE);
+}
+
+void CDialerDlg::SaveSettings()
+{
+    m_settings.SelectName(LoadText(IDS_REG_DEFAULTENTRY));
+    UpdateData(TRUE);
+    CString entry;
+    if (m_nEntrySel != -1) m_comboEntry.GetLBText(m_nEntrySel, entry);
+    m_settings.SetValue(entry);
+    m_settings.SelectName(LoadText(IDS_REG_DIALPREFIX));
+    m_settings.SetValue(m_strPrefix);
+    m_settings.Save();
+}
+
+void CDialerDlg::OnCancel()
+{
+    if (m_bDialing) return;
+    SaveSettings();
+    DestroyWindow();
+}
+
+void CDialerDlg::OnCancelButton()
+{
+    if (m_nTimerId) {
+        KillTimer(m_nTimerId);
+        m_nTimerId = 0;
+    }
+    HangUpConnection(m_hRasConn);
+    m_bDialing = false;
+    m_strPassword.Empty();
+    SetIdleState();
+}
+
+void CDialerDlg::OnPaint()
+{
+    if (IsIconic()) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_hWnd, &ps);
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        RECT rect;
+        GetClientRect(&rect);
+        int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+        int x = (rect.right - rect.left - cx + 1) / 2;
+        int y = (rect.bottom - rect.top - cy + 1) / 2;
+        DrawIcon(dc, x, y, m_hIcon);
+        EndPaint(m_hWnd, &ps);
+        return;
+    }
+    Default();
+    if (m_bmpPromo.GetSafeHandle()) {
+        HDC dc = GetDC(m_hWnd);
+        DrawTransparentBitmap(dc, m_bmpPromo, 16, 16, RGB(192, 192, 192));
+        ReleaseDC(m_hWnd, dc);
+    }
+}
+
+HCURSOR CDialerDlg::OnQueryDragIcon() { return m_hIcon; }
+
+void CDialerDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    (void)lParam;
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+    } else {
+        Default();
+    }
+}
+
+void CDialerDlg::OnClickHere()
+{
+    CRasDialer dialer;
+    HRASCONN conn = nullptr;
+    if (dialer.FindActiveConnection(&conn) && IsConnected(&conn)) {
+        OpenHomepage();
+        return;
+    }
+    m_bOpenHomepage = true;
+    MessageBox(LoadText(IDS_THANKYOU), LoadText(IDS_APPNAME), MB_ICONINFORMATION | MB_OK);
+}
+
+void CDialerDlg::AppendLog(const CString& line)
+{
+    m_strLog += line;
+    m_strLog += "\r\n";
+}
+
+// ---- the dial sequence ------------------------------------------------------
+
+void CDialerDlg::OnDial()
+{
+    // A click that arrives while a run is in progress (posted by a dial request
+    // from another instance) would orphan the run's connection: ignore it.
+    if (m_bDialing) return;
+    UpdateData(TRUE);
+    m_strLog.Empty();
+    UpdateData(FALSE);
+    if (m_nEntrySel == -1) return;
+    m_comboEntry.GetLBText(m_nEntrySel, m_strEntry);
+    if (m_strEntry.IsEmpty()) return;
+
+    {
+        CRasDialer dialer;
+        HRASCONN conn = nullptr;
+        if (dialer.FindActiveConnection(&conn) && IsConnected(&conn)) {
+            CString device, text;
+            GetConnectionDeviceName(&conn, device);
+            text.Format(LoadText(IDS_ALREADY_CONNECTED), device.c_str());
+            if (MessageBox(text, LoadText(IDS_APPNAME), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return;
+            HangUpConnection(conn);
+        }
+    }
+
+    SetDialingState();
+    {
+        CRasDialer dialer;
+        dialer.GetEntryUserName(m_strEntry, m_strUserName, nullptr);
+        dialer.GetEntryPassword(m_strEntry, m_strPassword, nullptr);
+    }
+    if (m_bWin2000) {
+        bool noPassword = false;
+        if (LoadProviderPassword(m_strEntry, m_strPassword, noPassword)) {
+            m_strPassword.Blank();
+        } else {
+            m_bPasswordCancelled = false;
+            OnPassword();
+            if (m_bPasswordCancelled) {
+                SetIdleState();
+                return;
+            }
+        }
+    }
+    m_nAttempt = 0;
+    m_bDialing = true;
+    StartAttempt();
+}
+
+void CDialerDlg::StartAttempt()
+{
+    ++m_nAttempt;
+    if (m_nAttempt > 1) {
+        m_settings.SelectName(LoadText(IDS_REG_DIALENTRYOK));
+        if (!m_settings.HasValue(m_strEntry)) {
+            if (MessageBox(LoadText(IDS_REDIAL_QUESTION), LoadText(IDS_APPNAME), MB_YESNO | MB_ICONEXCLAMATION) !=
+                IDYES) {
+                m_dwPrevError = 0;
+                EndRun();
+                return;
+            }
+        }
+    }
+    m_strLog.Empty();
+    CString header;
+    header.Format(LoadText(IDS_ATTEMPT_HEADER), m_nAttempt, MAX_DIAL_ATTEMPTS);
+    AppendLog(header);
+    if (m_dwPrevError) AppendLog(LoadText(IDS_PREVIOUS_ERROR) + ": " + RasErrorText(m_dwPrevError));
+    UpdateData(FALSE);
+
+    m_dwRasError = 0;
+    m_nRasState = 0;
+    m_dwAttemptStart = GetTickCount();
+    CRasDialer dialer;
+    if (!dialer.Dial(m_strEntry, &m_hRasConn, RasDialNotify, m_strPrefix.IsEmpty() ? nullptr : &m_strPrefix,
+                     nullptr)) {
+        CString text = RasErrorText(dialer.GetLastRasError());
+        if (!text.IsEmpty()) {
+            AppendLog(text);
+            UpdateData(FALSE);
+        }
+        m_hRasConn = nullptr;
+        EndRun();
+        return;
+    }
+    if (m_nTimerId) {
+        KillTimer(m_nTimerId);
+        m_nTimerId = 0;
+    }
+    m_nTimerId = SetTimer(kDialTimerId, kDialTimerPeriodMs, nullptr);
+}
+
+void CDialerDlg::EndRun()
+{
+    m_bDialing = false;
+    m_strPassword.Empty();  // wiped; the next run reads it again
+    SetIdleState();
+}
+
+void CDialerDlg::OnTimer(UINT nIDEvent)
+{
+    (void)nIDEvent;
+    if (!m_bDialing) return;  // a tick queued before the run ended
+    if (IsConnected(&m_hRasConn)) {
+        if (m_nTimerId) KillTimer(m_nTimerId);
+        m_nTimerId = 0;
+        m_settings.SelectName(LoadText(IDS_REG_DIALENTRYOK));
+        if (!m_settings.HasValue(m_strEntry)) m_settings.AddValue(m_strEntry);
+        m_bDialing = false;
+        m_dwPrevError = 0;
+        m_strPassword.Empty();
+        SetIdleState();
+        SaveSettings();
+        if (m_bOpenHomepage) OpenHomepage();
+        OnCancel();
+        return;
+    }
+    bool failed = m_nRasState == RASCS_Disconnected || m_dwRasError != 0;
+    if (!failed) {
+        if (!DialTimedOut(GetTickCount(), m_dwAttemptStart, m_nDialTimeout)) return;
+        KillTimer(m_nTimerId);
+        m_nTimerId = 0;
+        HangUpConnection(m_hRasConn);
+        CString reason = LoadText(IDS_DIAL_TIMEOUT);
+        AppendLog(LoadText(IDS_CONNECT_ERROR) + (reason.IsEmpty() ? CString("!") : ": " + reason));
+        UpdateData(FALSE);
+        m_dwPrevError = 0;
+        EndRun();
+        return;
+    }
+
+    KillTimer(m_nTimerId);
+    m_nTimerId = 0;
+    DWORD err = m_dwRasError;
+    if (err) {
+        CString text = RasErrorText(err);
+        AppendLog(LoadText(IDS_CONNECT_ERROR) + (text.IsEmpty() ? CString("!") : ": " + text));
+        UpdateData(FALSE);
+        m_dwPrevError = err;
+    }
+    HangUpConnection(m_hRasConn);
+    if (!err) {
+        AppendLog(LoadText(IDS_DISCONNECTED_UNKNOWN));
+        UpdateData(FALSE);
+        EndRun();
+        return;
+    }
+    WriteBackCredentials();
+    if (m_nAttempt == MAX_DIAL_ATTEMPTS) {
+        AppendLog(LoadText(IDS_MAX_ATTEMPTS));
+        UpdateData(FALSE);
+        EndRun();
+        return;
+    }
+    StartAttempt();
+}
+
+void CDialerDlg::WriteBackCredentials()
+{
+    CRasDialer dialer;
+    dialer.SetEntryUserName(m_strEntry, m_strUserName, nullptr);
+    if (m_bWin2000) {
+        bool noPassword = false;
+        if (LoadProviderPassword(m_strEntry, m_strPassword, noPassword) && !noPassword) {
+            dialer.SetEntryPassword(m_strEntry, m_strPassword, nullptr);
+            m_strPassword.Blank();
+        }
+    } else {
+        dialer.SetEntryPassword(m_strEntry, m_strPassword, nullptr);
+    }
+}
+
+void CDialerDlg::OnDialState(RASCONNSTATE state, DWORD error)
+{
+    AppendLog(ConnStateText(state));
+    m_nRasState = state;
+    if (error) {
+        AppendLog(RasErrorText(error));
+        m_dwRasError = error;
+    }
+    UpdateData(FALSE);
+}
+
+void CDialerDlg::OnDialEntry(WPARAM index)
+{
+    if (m_bDialing) return;  // a run is in progress; see OnDial
+    CNameList names;
+    if (!EnumPhonebookEntries(names, nullptr)) return;
+    if (index >= static_cast<WPARAM>(names.GetCount())) return;
+    if (m_comboEntry.SelectString(-1, names.GetAt(static_cast<int>(index))) == CB_ERR) {
+        m_comboEntry.SetCurSel(0);
+        return;
+    }
+    PostMessage(WM_COMMAND, MAKEWPARAM(IDC_DIAL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItemHwnd(IDC_DIAL)));
+}
+
+LRESULT CDialerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DIAL_STATE) {
+        OnDialState(static_cast<RASCONNSTATE>(wParam), static_cast<DWORD>(lParam));
+        return 0;
+    }
+    if (message == WM_DIAL_ENTRY) {
+        OnDialEntry(wParam);
+        return 0;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+// ---- password -----------------------------------------------------------------
+
+void CDialerDlg::OnPassword()
+{
+    UpdateData(TRUE);
+    m_strEntry.Empty();
+    if (m_nEntrySel != -1) m_comboEntry.GetLBText(m_nEntrySel, m_strEntry);
+    if (m_nEntrySel == -1 || m_strEntry.IsEmpty()) {
+        MessageBox(LoadText(IDS_SELECT_PROVIDER), LoadText(IDS_ERROR), MB_ICONSTOP);
+        return;
+    }
+    CString password;
+    bool dontSave = false;
+    {
+        CPasswordDlg dlg(m_strEntry, &dontSave, &password, this);
+        if (dlg.DoModal() != IDOK) {
+            m_bPasswordCancelled = true;
+            return;
+        }
+    }
+    if (!SaveProviderPassword(m_strEntry, password, dontSave))
+        MessageBox(LoadText(IDS_PWD_SAVE_FAILED), LoadText(IDS_ERROR), MB_ICONSTOP);
+    password.Blank();
+}

@@ -1,0 +1,90 @@
+// The main window: entry list, dial prefix, progress log and the dial sequence.
+#pragma once
+#include "afxwin.h"
+#include "ras/ras_types.h"
+#include "settings/reg_value_store.h"
+
+class CDialerCommandLineInfo;
+
+constexpr UINT WM_DIAL_STATE = WM_APP;      // wParam: state, lParam: error
+constexpr UINT WM_DIAL_ENTRY = WM_APP + 1;  // wParam: entry index, lParam: 0
+constexpr int MAX_DIAL_ATTEMPTS = 100;
+constexpr UINT kDialTimerId = 1;
+constexpr UINT kDialTimerPeriodMs = 100;
+
+extern HWND g_hMainWnd;
+
+void WINAPI RasDialNotify(UINT unMsg, RASCONNSTATE state, DWORD dwError);
+bool GetDefaultEntry(CString& name);
+void OpenHomepage();
+void DrawTransparentBitmap(HDC hdc, HBITMAP hBitmap, int x, int y, COLORREF crTransparent);
+
+class CDialerDlg : public CDialog {
+public:
+    CDialerDlg(CDialerCommandLineInfo* pCmdInfo, CWnd* pParent);
+    ~CDialerDlg() override;
+
+    void SaveSettings();
+    void SetIdleState();
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void PostNcDestroy() override;
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnDial();
+    void OnTimer(UINT nIDEvent);
+    void OnCancelButton();
+    void OnClickHere();
+    void OnPassword();
+    void OnDesktopShortcut();
+
+    void StartAttempt();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void SetDialingState();
+    void AppendLog(const CString& line);
+    void EndRun();
+    void WriteBackCredentials();
+    void OnDialState(RASCONNSTATE state, DWORD error);
+    void OnDialEntry(WPARAM index);
+
+    CButton m_btnShortcut;
+    CEdit m_editLog;
+    CButton m_btnPassword;
+    CEdit m_editPrefix;
+    CButton m_btnClickHere;
+    CButton m_btnCancel;
+    CButton m_btnQuit;
+    CButton m_btnDial;
+    CComboBox m_comboEntry;
+    CString m_strLog;
+    int m_nEntrySel = -1;
+    CString m_strPrefix;
+    CString m_strUserName;
+    CString m_strPassword;
+    CString m_strEntry;
+    bool m_bDialing = false;
+    UINT_PTR m_nTimerId = 0;
+    DWORD m_dwAttemptStart = 0;
+    DWORD m_nDialTimeout = 120;
+    DWORD m_dwPrevError = 0;
+    int m_nAttempt = 0;
+    CDialerCommandLineInfo* m_pCmdInfo;
+    HICON m_hIcon = nullptr;
+    HICON m_hIconSmall = nullptr;
+    HRASCONN m_hRasConn = nullptr;
+    CBitmap m_bmpPromo;
+    bool m_bOpenHomepage = false;
+    CRegValueStore m_settings;
+    DWORD m_dwRasError = 0;
+    RASCONNSTATE m_nRasState = 0;
+    bool m_bWin2000 = false;
+    bool m_bPasswordCancelled = false;
+};

@@ -1,0 +1,45 @@
+// The Desktop Shortcut button of the main window.
+#include "resource.h"
+#include "shell/desktop_shortcut.h"
+#include "ui/dialer_dlg.h"
+
+static CString LoadText(UINT id)
+{
+    CString s;
+    s.LoadString(id);
+    return s;
+}
+
+void CDialerDlg::OnDesktopShortcut()
+{
+    UpdateData(TRUE);
+    m_strEntry.Empty();
+    if (m_nEntrySel != -1) m_comboEntry.GetLBText(m_nEntrySel, m_strEntry);
+
+    bool dial = false;
+    if (!m_strEntry.IsEmpty()) {
+        CString question;
+        question.Format(LoadText(IDS_SHORTCUT_QUESTION), m_strEntry.c_str());
+        int answer = MessageBox(question, LoadText(IDS_APPNAME), MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDYES) dial = true;
+        else if (answer != IDNO) return;
+    }
+
+    bool ok = false;
+    char path[MAX_PATH] = "";
+    if (GetModuleFileNameA(nullptr, path, MAX_PATH)) {
+        CString program(path);
+        int cut = program.ReverseFind('\\');
+        if (cut < 0) cut = program.ReverseFind(':');
+        CString workingDirectory = cut >= 0 ? program.Left(cut + 1) : CString();
+
+        CString linkName = LoadText(IDS_SHORTCUT_NAME);
+        if (dial) linkName += LoadText(IDS_SHORTCUT_TO) + m_strEntry;
+        for (int i; (i = linkName.FindOneOf("<>|/\"\\")) >= 0;) linkName.Delete(i);
+
+        CString arguments = "\"" + m_strEntry + "\"";
+        ok = CreateDesktopShortcut(program, dial ? arguments.c_str() : nullptr, linkName,
+                                   workingDirectory.IsEmpty() ? nullptr : workingDirectory.c_str(), nullptr);
+    }
+    if (!ok) MessageBox(LoadText(IDS_SHORTCUT_FAILED), LoadText(IDS_ERROR), MB_ICONSTOP | MB_OK);
+}

@@ -1,0 +1,102 @@
+#include "pwd_cipher.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+enum DeriveStage { kNoContext = 1, kNoHash = 2, kNoKey = 3 };
+}
+
+bool CPwdCipher::DeriveKey(const BYTE* material, DWORD materialLen)
+{
+    m_hProv = 0;
+    m_hKey = 0;
+    HCRYPTHASH hash = 0;
+    try {
+        if (!CryptAcquireContextA(&m_hProv, nullptr, nullptr, PROV_RSA_FULL, 0) &&
+            !CryptAcquireContextA(&m_hProv, nullptr, nullptr, PROV_RSA_FULL, CRYPT_NEWKEYSET)) {
+            m_hProv = 0;
+            throw kNoContext;
+        }
+        if (!CryptCreateHash(m_hProv, CALG_MD5, 0, 0, &hash)) throw kNoHash;
+        if (!CryptHashData(hash, material, materialLen, 0)) throw kNoKey;
+        if (!CryptDeriveKey(m_hProv, CALG_RC2, hash, 0, &m_hKey)) {
+            m_hKey = 0;
+            throw kNoKey;
+        }
+        CryptDestroyHash(hash);
+        return true;
+    } catch (DeriveStage stage) {
+        if (stage == kNoKey) CryptDestroyHash(hash);
+        if (stage >= kNoHash) CryptReleaseContext(m_hProv, 0);
+        m_hProv = 0;
+        return false;
+    }
+}
+
+void CPwdCipher::ReleaseKey()
+{
+    if (m_hKey) CryptDestroyKey(m_hKey);
+    if (m_hProv) CryptReleaseContext(m_hProv, 0);
+    m_hKey = 0;
+    m_hProv = 0;
+}
+
+bool CPwdCipher::Run(bool encrypt, const BYTE* material, DWORD materialLen, const BYTE* in, DWORD inLen, BYTE* out,
+                     DWORD* capacity)
+{
+    if (!DeriveKey(material, materialLen)) return false;
+    if (*capacity < inLen) {
+        *capacity = inLen;
+        ReleaseKey();
+        return false;
+    }
+    std::memcpy(out, in, inLen);
+    DWORD len = inLen;
+    BOOL ok = encrypt ? CryptEncrypt(m_hKey, 0, TRUE, 0, out, &len, *capacity)
+                      : CryptDecrypt(m_hKey, 0, TRUE, 0, out, &len);
+    DWORD err = ok ? 0 : GetLastError();
+    ReleaseKey();
+    if (ok) {
+        *capacity = len;
+        return true;
+    }
+    if (err == static_cast<DWORD>(NTE_BAD_LEN)) *capacity = len;
+    SecureWipe(out, inLen);
+    return false;
+}
+
+bool CPwdCipher::EncryptBytes(const BYTE* material, DWORD materialLen, const BYTE* plain, DWORD plainLen, BYTE* out,
+                              DWORD* capacity)
+{
+    return Run(true, material, materialLen, plain, plainLen, out, capacity);
+}
+
+bool CPwdCipher::DecryptBytes(const BYTE* material, DWORD materialLen, const BYTE* cipher, DWORD cipherLen, BYTE* out,
+                              DWORD* capacity)
+{
+    return Run(false, material, materialLen, cipher, cipherLen, out, capacity);
+}
+
+bool CPwdCipher::EncryptString(const CString& passphrase, const CString& password, BYTE* out, DWORD* capacity)
+{
+    return EncryptBytes(reinterpret_cast<const BYTE*>(passphrase.c_str()), static_cast<DWORD>(passphrase.GetLength()),
+                        reinterpret_cast<const BYTE*>(password.c_str()), static_cast<DWORD>(password.GetLength()),
+                        out, capacity);
+}
+
+bool CPwdCipher::DecryptString(const CString& passphrase, const BYTE* cipher, DWORD cipherLen, CString& password)
+{
+    std::unique_ptr<BYTE[]> work(new (std::nothrow) BYTE[cipherLen + 25]);
+    if (!work) return false;
+    DWORD capacity = cipherLen + 24;
+    bool ok = DecryptBytes(reinterpret_cast<const BYTE*>(passphrase.c_str()), static_cast<DWORD>(passphrase.GetLength()),
+                           cipher, cipherLen, work.get(), &capacity);
+    if (ok) {
+        work[capacity] = 0;
+        password = reinterpret_cast<const char*>(work.get());
+    }
+    SecureWipe(work.get(), cipherLen + 25);
+    return ok;
+}
