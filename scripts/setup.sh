@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test the program.
 # Idempotent and non-interactive; every package comes from Debian.
+#
+# The program is built for 32-bit Windows (i686) and for 64-bit Windows
+# (x86_64). Tests run the 64-bit build under 64-bit Wine: the machines this
+# project is built and tested on cannot execute 32-bit code at all, so the
+# 32-bit Wine loader (wine32) cannot start there.
 set -euo pipefail
 
 need=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+      g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
       cmake ninja-build make googletest
-      wine wine32:i386 xvfb xauth x11-apps imagemagick
-      clang libclang-rt-14-dev liblnk-utils openssl locales fonts-dejavu-core)
+      wine wine64 libwine fonts-wine fonts-liberation xvfb xauth x11-apps imagemagick python3
+      clang libclang-rt-14-dev liblnk-utils openssl locales file)
 
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
@@ -18,9 +24,6 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-  fi
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

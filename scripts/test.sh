@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the Windows
+# tests under Wine in a fresh prefix on a virtual display, the native host
+# tests with sanitizers and fuzzers, and the import-table checks.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/setup.sh
+
+jobs=$(nproc)
+cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win64 -j "$jobs"
+cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DPENDRO_BUILD_TESTS=OFF >/dev/null
+cmake --build build/win32 -j "$jobs"
+cmake -S tests/host -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/host -j "$jobs"
+
+echo "== 32-bit executable: import table"
+scripts/check-imports.sh i686-w64-mingw32-objdump build/win32/Pendro.exe
+
+echo "== host tests (AddressSanitizer, UndefinedBehaviorSanitizer, fuzzers)"
+(cd build/host && ctest --output-on-failure)
+
+echo "== Windows tests under Wine"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/test-wine.sh build/win64

@@ -1,0 +1,219 @@
+// The framework layer: strings, data exchange, message-map dispatch, modal
+// results and the command line.
+#include <gtest/gtest.h>
+
+#include "afxwin.h"
+#include "app/command_line.h"
+#include "test_util.h"
+
+namespace {
+
+TEST(CStringTest, FormatTrimAndEditing)
+{
+    CString s;
+    s.Format("Dial attempt %d/%d:", 7, 100);
+    EXPECT_STREQ(s, "Dial attempt 7/100:");
+    s.Format(" (0x%08x)", 0x2a);
+    EXPECT_STREQ(s, " (0x0000002a)");
+
+    CString padded(" \t pass word\t \r\n");
+    padded.TrimLeft();
+    padded.TrimRight();
+    EXPECT_STREQ(padded, "pass word");
+
+    CString blank("   ");
+    blank.TrimLeft();
+    EXPECT_TRUE(blank.IsEmpty());
+
+    CString name("a<b>c|d/e\"f\\g");
+    for (int i; (i = name.FindOneOf("<>|/\"\\")) >= 0;) name.Delete(i);
+    EXPECT_STREQ(name, "abcdefg");
+
+    CString secret("hunter2");
+    secret.Blank();
+    EXPECT_STREQ(secret, "       ");
+    EXPECT_EQ(secret.GetLength(), 7);
+
+    CString self("abcdef");
+    self = self.c_str() + 2;  // assignment from inside its own buffer
+    EXPECT_STREQ(self, "cdef");
+    self += self;
+    EXPECT_STREQ(self, "cdefcdef");
+    EXPECT_EQ(CString("Ab").CompareNoCase("aB"), 0);
+    EXPECT_NE(CString("Ab").Compare("aB"), 0);
+}
+
+TEST(CStringTest, LongFormatsAndBuffers)
+{
+    std::string big(100000, 'x');
+    CString s;
+    s.Format("%s!", big.c_str());
+    EXPECT_EQ(s.GetLength(), 100001);
+    char* buf = s.GetBuffer(10);
+    buf[3] = 0;
+    s.ReleaseBuffer();
+    EXPECT_EQ(s.GetLength(), 3);
+}
+
+TEST(CStringTest, LoadStringReportsMissingStrings)
+{
+    CString s("keep");
+    EXPECT_FALSE(s.LoadString(4321));
+    EXPECT_TRUE(s.IsEmpty());
+    EXPECT_TRUE(s.LoadString(102));
+    EXPECT_STREQ(s, "Kelvane Pendro!");
+}
+
+class CTestDlg : public CDialog {
+public:
+    CTestDlg() : CDialog(900) {}
+    CString m_text = "initial";
+    int m_sel = 1;
+    int m_check = 1;
+    int m_presses = 0;
+    int m_others = 0;
+    bool m_autoClose = false;
+    UINT m_closeWith = IDOK;
+    int m_paints = 0;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        if (m_autoClose) PostMessage(WM_COMMAND, MAKEWPARAM(m_closeWith, BN_CLICKED), 0);
+        return TRUE;
+    }
+    void DoDataExchange(CDataExchange* pDX) override
+    {
+        DDX_Text(pDX, 901, m_text);
+        DDX_CBIndex(pDX, 902, m_sel);
+        DDX_Check(pDX, 903, m_check);
+    }
+    void OnPress() { ++m_presses; }
+    void OnOther() { ++m_others; }
+    void OnPaint()
+    {
+        ++m_paints;
+        Default();
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CTestDlg, CDialog)
+    ON_BN_CLICKED(904, OnPress)
+    ON_BN_CLICKED(905, OnOther)
+    ON_WM_PAINT()
+END_MESSAGE_MAP()
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+TEST(DialogTest, DataExchangeBothWays)
+{
+    CTestDlg dlg;
+    ASSERT_TRUE(dlg.Create(900));
+    HWND combo = GetDlgItem(dlg.m_hWnd, 902);
+    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("zero"));
+    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("one"));
+    dlg.UpdateData(FALSE);
+    char text[64];
+    GetDlgItemTextA(dlg.m_hWnd, 901, text, sizeof text);
+    EXPECT_STREQ(text, "initial");
+    EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(IsDlgButtonChecked(dlg.m_hWnd, 903), BST_CHECKED);
+
+    SetDlgItemTextA(dlg.m_hWnd, 901, "typed by the user");
+    SendMessageA(combo, CB_SETCURSEL, 0, 0);
+    CheckDlgButton(dlg.m_hWnd, 903, BST_UNCHECKED);
+    dlg.UpdateData(TRUE);
+    EXPECT_STREQ(dlg.m_text, "typed by the user");
+    EXPECT_EQ(dlg.m_sel, 0);
+    EXPECT_EQ(dlg.m_check, 0);
+
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    dlg.UpdateData(TRUE);
+    EXPECT_EQ(dlg.m_sel, -1);
+    dlg.DestroyWindow();
+}
+
+TEST(DialogTest, ClicksReachTheirOwnHandlers)
+{
+    CTestDlg dlg;
+    ASSERT_TRUE(dlg.Create(900));
+    SendMessageA(GetDlgItem(dlg.m_hWnd, 904), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dlg.m_hWnd, 904), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dlg.m_hWnd, 905), BM_CLICK, 0, 0);
+    EXPECT_EQ(dlg.m_presses, 2);
+    EXPECT_EQ(dlg.m_others, 1);
+    // A notification other than a click does not count as one.
+    SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(904, BN_SETFOCUS), 0);
+    EXPECT_EQ(dlg.m_presses, 2);
+    // Painting goes through the handler and then the dialog's own painting.
+    ShowWindow(dlg.m_hWnd, SW_SHOW);
+    InvalidateRect(dlg.m_hWnd, nullptr, TRUE);
+    UpdateWindow(dlg.m_hWnd);
+    EXPECT_GE(dlg.m_paints, 1);
+    EXPECT_FALSE(GetUpdateRect(dlg.m_hWnd, nullptr, FALSE));  // the default validated it
+    dlg.DestroyWindow();
+    Pump();
+}
+
+TEST(DialogTest, ModalResultIsTheButtonPressed)
+{
+    CTestDlg ok;
+    ok.m_autoClose = true;
+    ok.m_closeWith = IDOK;
+    ok.m_text = "x";
+    EXPECT_EQ(ok.DoModal(), IDOK);
+    CTestDlg cancel;
+    cancel.m_autoClose = true;
+    cancel.m_closeWith = IDCANCEL;
+    EXPECT_EQ(cancel.DoModal(), IDCANCEL);
+}
+
+TEST(CommandLineTest, SwitchesAndEntryNames)
+{
+    testutil::ResetSim();
+    {
+        rassim::Session s;
+        testutil::AddEntry(s.state(), "Demo Online");
+        testutil::AddEntry(s.state(), "2000");
+        testutil::AddEntry(s.state(), "Other Provider");
+        s.Commit();
+    }
+    CWinApp app;
+    char prog[] = "Pendro.exe", a1[] = "/2000", a2[] = "demo online", a3[] = "-2001", a4[] = "nothing";
+    char* argv[] = {prog, a1, a2, a3, a4};
+    app.m_argc = 5;
+    app.m_argv = argv;
+    CDialerCommandLineInfo info;
+    app.ParseCommandLine(info);
+    EXPECT_TRUE(info.m_bWin2000Switch);
+    EXPECT_STREQ(info.m_strEntryName, "demo online");  // as typed
+    EXPECT_EQ(info.m_nEntryIndex, 0);
+
+    char b1[] = "2000", b2[] = "-2000x", b3[] = "Other Provider";
+    char* argv2[] = {prog, b1, b2};
+    app.m_argc = 3;
+    app.m_argv = argv2;
+    CDialerCommandLineInfo plain;
+    app.ParseCommandLine(plain);
+    EXPECT_FALSE(plain.m_bWin2000Switch);  // a bare 2000 is an entry name
+    EXPECT_EQ(plain.m_nEntryIndex, 1);
+
+    char* argv3[] = {prog, a2, b3};  // the later match wins
+    app.m_argc = 3;
+    app.m_argv = argv3;
+    CDialerCommandLineInfo twice;
+    app.ParseCommandLine(twice);
+    EXPECT_STREQ(twice.m_strEntryName, "Other Provider");
+    EXPECT_EQ(twice.m_nEntryIndex, 2);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include "test_util.h"
+
+#include <shlwapi.h>
+
+#include <sstream>
+
+namespace testutil {
+
+void DeleteKey(const char* path) { SHDeleteKeyA(HKEY_CURRENT_USER, path); }
+
+bool KeyExists(const char* path)
+{
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+RegValue ReadValue(const char* path, const char* name)
+{
+    RegValue v;
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &k) != ERROR_SUCCESS) return v;
+    DWORD size = 0;
+    if (RegQueryValueExA(k, name, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
+        v.data.resize(size);
+        if (RegQueryValueExA(k, name, nullptr, &v.type, reinterpret_cast<BYTE*>(v.data.data()), &size) ==
+            ERROR_SUCCESS) {
+            v.exists = true;
+            v.data.resize(size);
+        }
+    }
+    RegCloseKey(k);
+    return v;
+}
+
+void WriteValue(const char* path, const char* name, DWORD type, const std::string& data)
+{
+    HKEY k;
+    RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    RegSetValueExA(k, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+    RegCloseKey(k);
+}
+
+std::vector<std::string> ValueNames(const char* path)
+{
+    std::vector<std::string> names;
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &k) != ERROR_SUCCESS) return names;
+    char name[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD len = sizeof name;
+        if (RegEnumValueA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, len);
+    }
+    RegCloseKey(k);
+    return names;
+}
+
+std::string Multi(std::initializer_list<const char*> strings)
+{
+    std::string out;
+    for (const char* s : strings) {
+        out += s;
+        out += '\0';
+    }
+    out += '\0';
+    return out;
+}
+
+void ResetSim()
+{
+    rassim::ResetAll();
+    rassim::Session s;
+    s.state().hangupLatencyMs = 20;
+    s.Commit();
+}
+
+rassim::Entry& AddEntry(rassim::State& s, const std::string& name, const std::string& phone,
+                        const std::string& deviceType)
+{
+    s.entries.emplace_back();
+    rassim::Entry& e = s.entries.back();
+    e.name = name;
+    e.phone = phone;
+    e.deviceType = deviceType;
+    return e;
+}
+
+std::vector<std::string> JournalLines(const std::string& fn)
+{
+    std::vector<std::string> out;
+    std::istringstream in(rassim::ReadJournal());
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string stamp, name;
+        words >> stamp >> name;
+        if (fn.empty() || name == fn) out.push_back(line);
+    }
+    return out;
+}
+
+}  // namespace testutil

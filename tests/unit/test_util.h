@@ -1,0 +1,32 @@
+// Helpers shared by the Windows tests: the registry as a third party sees it,
+// and the simulated service's state.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "sim_state.h"
+
+namespace testutil {
+
+void DeleteKey(const char* path);  // below HKEY_CURRENT_USER, with its subkeys
+bool KeyExists(const char* path);
+
+struct RegValue {
+    bool exists = false;
+    DWORD type = 0;
+    std::string data;  // raw bytes as stored
+};
+RegValue ReadValue(const char* path, const char* name);
+void WriteValue(const char* path, const char* name, DWORD type, const std::string& data);
+std::vector<std::string> ValueNames(const char* path);
+std::string Multi(std::initializer_list<const char*> strings);  // REG_MULTI_SZ bytes
+
+// A fresh simulated phonebook with the given entries (default settings).
+void ResetSim();
+rassim::Entry& AddEntry(rassim::State& s, const std::string& name, const std::string& phone = "555",
+                        const std::string& deviceType = "modem");
+std::vector<std::string> JournalLines(const std::string& fn);
+
+}  // namespace testutil
