@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Kelvane Pendro! and starts it under Wine on
+# the simulated remote-access service with three demo providers. Without a
+# display it runs under Xvfb, dials the first demo provider to the end and
+# writes screenshots, whose paths it prints.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win64 -j "$(nproc)"
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/run-demo.sh build/win64 --screenshot
+fi
+exec bash scripts/run-demo.sh build/win64

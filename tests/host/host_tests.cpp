@@ -1,0 +1,175 @@
+// The platform-free code under the sanitizers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cstring.h"
+#include "settings/name_list.h"
+#include "settings/value_store.h"
+#include "ui/dial_timing.h"
+#include "vault/hex_text.h"
+
+namespace {
+
+std::vector<std::string> Items(const CNameList& l)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < l.GetCount(); ++i) out.emplace_back(l.GetAt(i));
+    return out;
+}
+
+TEST(NameListTest, PositionsAndBounds)
+{
+    CNameList l;
+    EXPECT_EQ(l.GetAt(0), nullptr);
+    EXPECT_EQ(l.GetAt(-1), nullptr);
+    EXPECT_FALSE(l.RemoveAt(0));
+    EXPECT_FALSE(l.InsertAfter(0, "x"));
+    EXPECT_TRUE(l.InsertAt(0, "b"));
+    EXPECT_TRUE(l.InsertAt(-5, "a"));
+    EXPECT_TRUE(l.InsertAt(2, "d"));   // pos == count appends
+    EXPECT_FALSE(l.InsertAt(4, "z"));  // count + 1
+    EXPECT_TRUE(l.InsertAfter(1, "c"));
+    EXPECT_TRUE(l.InsertAfter(-3, "a2"));
+    EXPECT_EQ(Items(l), (std::vector<std::string>{"a", "a2", "b", "c", "d"}));
+    EXPECT_STREQ(l.GetAt(-1), "a");
+    EXPECT_EQ(l.GetAt(5), nullptr);
+    EXPECT_FALSE(l.RemoveAt(5));
+    EXPECT_FALSE(l.RemoveAt(-1));
+    EXPECT_TRUE(l.RemoveAt(1));
+    EXPECT_TRUE(l.RemoveAt(3));
+    EXPECT_EQ(Items(l), (std::vector<std::string>{"a", "b", "c"}));
+    l.RemoveAll();
+    EXPECT_EQ(l.GetCount(), 0);
+}
+
+TEST(NameListTest, FromMultiString)
+{
+    CNameList l;
+    ASSERT_TRUE(l.FromMultiString("x\0y\0"));
+    EXPECT_EQ(Items(l), (std::vector<std::string>{"x", "y"}));
+    ASSERT_TRUE(l.FromMultiString("\0y\0"));
+    EXPECT_EQ(Items(l), (std::vector<std::string>{"", "y"}));
+    ASSERT_TRUE(l.FromMultiString("x\0\0y\0"));
+    EXPECT_EQ(Items(l), (std::vector<std::string>{"x"}));
+    ASSERT_TRUE(l.FromMultiString("\0"));
+    EXPECT_TRUE(Items(l).empty());
+    // Bounded by the data's length: missing terminators end the list there.
+    const char unterminated[] = {'a', 'b', 0, 'c', 'd'};
+    ASSERT_TRUE(l.FromMultiString(unterminated, sizeof unterminated));
+    EXPECT_EQ(Items(l), (std::vector<std::string>{"ab", "cd"}));
+    ASSERT_TRUE(l.FromMultiString(unterminated, 0));
+    EXPECT_TRUE(Items(l).empty());
+    const char lone[] = {0};
+    ASSERT_TRUE(l.FromMultiString(lone, 1));
+    EXPECT_TRUE(Items(l).empty());
+}
+
+TEST(NameListTest, ToMultiString)
+{
+    CNameList l;
+    char buf[8];
+    int needed = -1;
+    EXPECT_FALSE(l.ToMultiString(buf, 1, &needed));
+    EXPECT_EQ(needed, -1);
+    EXPECT_TRUE(l.ToMultiString(buf, 2, &needed));
+    EXPECT_EQ(needed, 2);
+    l.Add("abc");
+    std::memset(buf, 'z', sizeof buf);
+    EXPECT_FALSE(l.ToMultiString(buf, 4, &needed));
+    EXPECT_EQ(needed, 5);
+    EXPECT_EQ(buf[0], 0);
+    EXPECT_EQ(buf[1], 0);
+    EXPECT_TRUE(l.ToMultiString(buf, 5, &needed));
+    EXPECT_EQ(std::string(buf, 5), std::string("abc\0\0", 5));
+    CNameList ab;
+    ab.Add("a");
+    ab.Add("b");
+    EXPECT_TRUE(ab.ToMultiString(buf, 8, nullptr));
+    EXPECT_EQ(std::string(buf, 5), std::string("a\0b\0\0", 5));
+}
+
+// The list part of the store; the registry part is tested under Wine.
+class MemoryStore : public CValueStore {
+public:
+    void SetKeyPath(const char*) override {}
+    void SetKeyPath(const CString&) override {}
+    bool Load() override { return false; }
+    bool Save() override { return false; }
+};
+
+TEST(ValueStoreTest, RemoveDuringWalkAndCursorReset)
+{
+    MemoryStore s;
+    for (const char* n : {"a", "b", "a", "c"}) {
+        s.SelectName(n);
+        s.AddValue(std::string(n).append("1").c_str());
+        s.AddValue(std::string(n).append("2").c_str());
+    }
+    s.SelectName("a");
+    s.RemoveName();
+    s.Rewind();
+    CString name, value;
+    int pairs = 0;
+    while (s.GetNextPair(name, value)) {
+        EXPECT_STRNE(name, "a");
+        ++pairs;
+    }
+    EXPECT_EQ(pairs, 4);
+    s.SelectName("b");
+    EXPECT_TRUE(s.HasValue("b1"));
+    EXPECT_TRUE(s.GetNextValue(value));  // HasValue leaves the cursor at the start
+    EXPECT_STREQ(value, "b2");
+    s.Clear();
+    s.Rewind();
+    EXPECT_FALSE(s.GetNextPair(name, value));
+}
+
+TEST(HexTextTest, WrittenUpperReadLeniently)
+{
+    const unsigned char bytes[] = {0x00, 0x0f, 0xa5, 0xff};
+    EXPECT_EQ(ToHexText(bytes, 4), "000FA5FF");
+    unsigned char out[4];
+    FromHexText("000fa5ff", 8, out);
+    EXPECT_EQ(std::memcmp(out, bytes, 4), 0);
+    EXPECT_EQ(HexTextBytes(9), 4u);  // an odd last character is ignored
+    FromHexText("zz1G", 4, out);     // other characters count as 0
+    EXPECT_EQ(out[0], 0x00);
+    EXPECT_EQ(out[1], 0x10);
+    unsigned char two[2];
+    FromHexText("null", 4, two);
+    EXPECT_EQ(two[0], 0);
+    EXPECT_EQ(two[1], 0);
+}
+
+TEST(DialTimingTest, PerAttemptAndAcrossTheWrap)
+{
+    EXPECT_FALSE(DialTimedOut(119999, 0, 120));
+    EXPECT_TRUE(DialTimedOut(120000, 0, 120));
+    EXPECT_TRUE(DialTimedOut(500000, 0, 120));
+    // The tick count wraps during the attempt: 119.9 s still goes on.
+    uint32_t start = 0xFFFFFFFFu - 50000u;
+    EXPECT_FALSE(DialTimedOut(start + 119900u, start, 120));
+    EXPECT_TRUE(DialTimedOut(start + 120000u, start, 120));
+    EXPECT_FALSE(DialTimedOut(5, 0xFFFFFFF0u, 120));
+}
+
+TEST(CStringTest, WipesWhatItReleases)
+{
+    CString s("secret-password");
+    s.TrimRight();
+    s.Delete(0, 7);
+    EXPECT_STREQ(s, "password");
+    s.Format("%s %d %s", "a", 42, "b");
+    EXPECT_STREQ(s, "a 42 b");
+    s = "";
+    EXPECT_TRUE(s.IsEmpty());
+    CString t("x");
+    t += t;
+    t += t.c_str();
+    EXPECT_STREQ(t, "xxxx");
+}
+
+}  // namespace
