@@ -101,4 +101,48 @@ std::vector<std::string> JournalLines(const std::string& fn)
     return out;
 }
 
+std::string WinPath(const std::string& unixPath)
+{
+    if (unixPath.size() > 1 && unixPath[1] == ':') return unixPath;
+    std::string p = "Z:" + unixPath;
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    return p;
+}
+
+DWORD Run(const std::string& commandLine, std::string* output, DWORD timeoutMs)
+{
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &sa, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = writeEnd;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi{};
+    std::string cmd = commandLine;
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(readEnd);
+        CloseHandle(writeEnd);
+        return 0xFFFFFFFF;
+    }
+    CloseHandle(writeEnd);
+    std::string out;
+    char buf[4096];
+    DWORD got;
+    while (ReadFile(readEnd, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+    CloseHandle(readEnd);
+    WaitForSingleObject(pi.hProcess, timeoutMs);
+    DWORD code = 0xFFFFFFFE;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    if (output) *output = out;
+    return code;
+}
+
+std::string RassimCtl() { return "\"" + WinPath(RASSIMCTL_EXE) + "\""; }
+
 }  // namespace testutil

@@ -29,4 +29,10 @@ rassim::Entry& AddEntry(rassim::State& s, const std::string& name, const std::st
                         const std::string& deviceType = "modem");
 std::vector<std::string> JournalLines(const std::string& fn);
 
+// A Unix path of the build as the Windows side sees it (drive Z:).
+std::string WinPath(const std::string& unixPath);
+// Runs a command line, waits for it, and answers its exit code and output.
+DWORD Run(const std::string& commandLine, std::string* output = nullptr, DWORD timeoutMs = 60000);
+std::string RassimCtl();
+
 }  // namespace testutil

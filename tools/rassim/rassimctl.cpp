@@ -8,6 +8,7 @@
 //   rassimctl fault FUNCTION CODE [NTH] [set_handle]   |   rassimctl fault clear
 //   rassimctl connect NAME [DEVICETYPE [DEVICENAME [STATE]]]   prints the handle
 //   rassimctl drop HANDLE|all
+//   rassimctl dial NAME [NUMBER]         dials through the installed service, waits for the end
 //   rassimctl list | show | journal
 #include <windows.h>
 
@@ -45,10 +46,48 @@ static bool SetEntryField(Entry& e, const std::string& kv)
     return true;
 }
 
+static HANDLE g_done;
+static DWORD g_lastState, g_lastError;
+
+static void WINAPI DialNotify(UINT, RASCONNSTATE state, DWORD error)
+{
+    g_lastState = state;
+    g_lastError = error;
+    std::printf("state 0x%lx error %lu\n", static_cast<unsigned long>(state), static_cast<unsigned long>(error));
+    if (error || state == RASCS_Connected || state == RASCS_Disconnected) SetEvent(g_done);
+}
+
+// Dials like a program would, through the DLL of the system directory; the
+// connection stays up after this process ends.
+static int Dial(const char* entry, const char* number)
+{
+    char path[MAX_PATH];
+    GetSystemDirectoryA(path, MAX_PATH);
+    lstrcatA(path, "\\rasapi32.dll");
+    HMODULE dll = LoadLibraryA(path);
+    if (!dll) return 3;
+    using DialFn = DWORD(WINAPI*)(void*, LPCSTR, RASDIALPARAMS_V1*, DWORD, void*, HRASCONN*);
+    auto dial = reinterpret_cast<DialFn>(reinterpret_cast<void*>(GetProcAddress(dll, "RasDialA")));
+    if (!dial) return 3;
+    RASDIALPARAMS_V1 params{};
+    params.dwSize = sizeof params;
+    lstrcpynA(params.szEntryName, entry, sizeof params.szEntryName);
+    if (number) lstrcpynA(params.szPhoneNumber, number, sizeof params.szPhoneNumber);
+    g_done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HRASCONN conn = nullptr;
+    DWORD r = dial(nullptr, nullptr, &params, 0, reinterpret_cast<void*>(&DialNotify), &conn);
+    std::printf("handle %u result %lu\n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(conn)),
+                static_cast<unsigned long>(r));
+    if (r) return 1;
+    WaitForSingleObject(g_done, 30000);
+    return g_lastState == RASCS_Connected && !g_lastError ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
     if (argc < 2) return Usage();
     std::string cmd = argv[1];
+    if (cmd == "dial" && argc >= 3) return Dial(argv[2], argc >= 4 ? argv[3] : nullptr);
     if (cmd == "reset") {
         ResetAll();
         return 0;
