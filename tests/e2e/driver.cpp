@@ -1,0 +1,241 @@
+#include "driver.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "unit/test_util.h"
+
+namespace e2e {
+
+const char kCaption[] = "Kelvane Pendro! - Version 1.0";
+
+std::string PendroPath() { return testutil::WinPath(PENDRO_EXE); }
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
+static void StartProcess(const std::string& args, const char* lang, PROCESS_INFORMATION* pi)
+{
+    std::string cmd = "\"" + PendroPath() + "\"" + (args.empty() ? "" : " " + args);
+    char old[64] = "";
+    bool hadOld = GetEnvironmentVariableA("LC_ALL", old, sizeof old) > 0;
+    if (lang) SetEnvironmentVariableA("LC_ALL", std::string(lang) == "de" ? "de_DE.UTF-8" : "en_US.UTF-8");
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi);
+    if (lang) SetEnvironmentVariableA("LC_ALL", hadOld ? old : nullptr);
+    if (!ok) std::fprintf(stderr, "cannot start %s: %lu\n", cmd.c_str(), GetLastError());
+}
+
+Pendro::Pendro(const std::string& args, const char* lang) { StartProcess(args, lang, &m_pi); }
+
+Pendro::~Pendro()
+{
+    if (m_pi.hProcess) {
+        if (Running()) {
+            TerminateProcess(m_pi.hProcess, 99);
+            WaitForSingleObject(m_pi.hProcess, 5000);
+        }
+        CloseHandle(m_pi.hProcess);
+        CloseHandle(m_pi.hThread);
+    }
+}
+
+static HWND FindOwnWindow(DWORD pid, const char* cls, const char* caption, HWND except)
+{
+    struct Search {
+        DWORD pid;
+        const char* cls;
+        const char* caption;
+        HWND except, found;
+    } s{pid, cls, caption, except, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* q = reinterpret_cast<Search*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(h, &owner);
+            if (owner != q->pid || h == q->except || !IsWindowVisible(h)) return TRUE;
+            char buf[256];
+            if (q->cls && (!GetClassNameA(h, buf, sizeof buf) || std::string(buf) != q->cls)) return TRUE;
+            if (q->caption && (!GetWindowTextA(h, buf, sizeof buf) || std::string(buf) != q->caption)) return TRUE;
+            q->found = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND Pendro::Window(DWORD timeoutMs)
+{
+    if (m_main && IsWindow(m_main)) return m_main;
+    WaitFor([&] { return (m_main = FindOwnWindow(m_pi.dwProcessId, nullptr, kCaption, nullptr)) != nullptr; },
+            timeoutMs);
+    if (m_main) WaitForInputIdle(m_pi.hProcess, 5000);
+    return m_main;
+}
+
+HWND Pendro::Item(int id) { return GetDlgItem(Window(), id); }
+
+void Pendro::Click(int id) { PostMessageA(Item(id), BM_CLICK, 0, 0); }
+
+static std::string WindowText(HWND h)
+{
+    LRESULT n = SendMessageA(h, WM_GETTEXTLENGTH, 0, 0);
+    std::string s(static_cast<size_t>(n) + 1, '\0');
+    LRESULT got = SendMessageA(h, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(s.data()));
+    s.resize(static_cast<size_t>(got));
+    return s;
+}
+
+std::string Pendro::Text(int id) { return WindowText(Item(id)); }
+
+std::vector<std::string> Pendro::LogLines()
+{
+    std::vector<std::string> lines;
+    std::string log = Log();
+    size_t p = 0;
+    while (p < log.size()) {
+        size_t e = log.find("\r\n", p);
+        if (e == std::string::npos) e = log.size();
+        lines.push_back(log.substr(p, e - p));
+        p = e + 2;
+    }
+    return lines;
+}
+
+std::string Pendro::SelectedEntry() { return Text(1002); }
+
+void Pendro::Select(const std::string& entry)
+{
+    SendMessageA(Item(1002), CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(entry.c_str()));
+}
+
+void Pendro::TypeInto(int id, const std::string& chars)
+{
+    HWND h = Item(id);
+    for (char c : chars) SendMessageA(h, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+void Pendro::Key(WPARAM vk, bool alt)
+{
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(m_pi.dwThreadId, &gui);
+    HWND target = gui.hwndFocus ? gui.hwndFocus : Window();
+    UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN, up = alt ? WM_SYSKEYUP : WM_KEYUP;
+    LPARAM flags = alt ? (1 << 29) : 0;
+    PostMessageA(target, down, vk, 1 | flags);
+    if (alt && vk >= 'A' && vk <= 'Z') PostMessageA(target, WM_SYSCHAR, vk + 32, 1 | flags);
+    else if (vk == VK_TAB || vk == VK_ESCAPE || vk == VK_RETURN) PostMessageA(target, WM_CHAR, vk, 1);
+    PostMessageA(target, up, vk, static_cast<LPARAM>(0xC0000001) | flags);
+}
+
+int Pendro::FocusId()
+{
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    if (!GetGUIThreadInfo(m_pi.dwThreadId, &gui) || !gui.hwndFocus) return 0;
+    HWND h = gui.hwndFocus;
+    // The edit inside a combo box stands for the combo box.
+    if (GetParent(h) != Window() && GetParent(h)) h = GetParent(h);
+    return GetDlgCtrlID(h);
+}
+
+MessageBoxInfo Pendro::WaitMessageBox(DWORD timeoutMs)
+{
+    MessageBoxInfo info;
+    WaitFor([&] { return (info.hwnd = FindOwnWindow(m_pi.dwProcessId, "#32770", nullptr, m_main)) != nullptr; },
+            timeoutMs);
+    if (!info.hwnd) return info;
+    Sleep(50);
+    info.caption = WindowText(info.hwnd);
+    info.text = WindowText(GetDlgItem(info.hwnd, 0xFFFF));
+    for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO})
+        if (HWND b = GetDlgItem(info.hwnd, id); b && IsWindowVisible(b)) {
+            info.buttons.push_back(id);
+            if ((GetWindowLongA(b, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON) info.defaultButton = id;
+        }
+    for (HWND c = GetWindow(info.hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(c)) info.hasIcon = true;
+    return info;
+}
+
+bool Pendro::NoMessageBox(DWORD forMs)
+{
+    return !WaitFor([&] { return FindOwnWindow(m_pi.dwProcessId, "#32770", nullptr, m_main) != nullptr; }, forMs);
+}
+
+void Pendro::Answer(const MessageBoxInfo& box, int button)
+{
+    PostMessageA(GetDlgItem(box.hwnd, button), BM_CLICK, 0, 0);
+    WaitFor([&] { return !IsWindow(box.hwnd); }, 5000);
+}
+
+DWORD Pendro::WaitExit(DWORD timeoutMs)
+{
+    WaitForSingleObject(m_pi.hProcess, timeoutMs);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(m_pi.hProcess, &code);
+    return code;
+}
+
+bool Pendro::Running() { return WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
+
+// Writes the main window as a BMP file into PENDRO_SCREENSHOTS (a Unix path).
+void Pendro::Screenshot(const std::string& name)
+{
+    const char* dir = std::getenv("PENDRO_SCREENSHOTS");
+    if (!dir) return;
+    HWND w = Window();
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(300);
+    RECT r;
+    GetWindowRect(w, &r);
+    int cx = r.right - r.left, cy = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, cy, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, cx, cy, screen, r.left, r.top, SRCCOPY);
+    SelectObject(mem, old);
+    DWORD stride = (static_cast<DWORD>(cx) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(cy);
+    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
+                        static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader)};
+    std::string path = testutil::WinPath(std::string(dir) + "/" + name + ".bmp");
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(&fh, sizeof fh, 1, f);
+        std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+        std::fwrite(bits, 1, size, f);
+        std::fclose(f);
+    }
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+}
+
+DWORD RunToEnd(const std::string& args, DWORD timeoutMs)
+{
+    PROCESS_INFORMATION pi{};
+    StartProcess(args, nullptr, &pi);
+    if (!pi.hProcess) return 0xFFFFFFFF;
+    DWORD r = WaitForSingleObject(pi.hProcess, timeoutMs);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(pi.hProcess, &code);
+    if (r == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 98);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return code;
+}
+
+}  // namespace e2e

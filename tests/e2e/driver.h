@@ -1,0 +1,63 @@
+// Starts the real Pendro.exe in the test prefix and works it as a person
+// would: by window captions, control identifiers, clicks and keys.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+extern const char kCaption[];
+
+struct MessageBoxInfo {
+    HWND hwnd = nullptr;
+    std::string caption, text;
+    std::vector<int> buttons;  // identifiers of the buttons it offers
+    int defaultButton = 0;
+    bool hasIcon = false;
+};
+
+class Pendro {
+public:
+    // Starts the program with the given arguments; lang "de" starts it German.
+    explicit Pendro(const std::string& args = "", const char* lang = nullptr);
+    ~Pendro();
+    Pendro(const Pendro&) = delete;
+    Pendro& operator=(const Pendro&) = delete;
+
+    HWND Window(DWORD timeoutMs = 15000);  // the main window, once it is idle
+    HWND Item(int id);
+    void Click(int id);
+    std::string Text(int id);
+    std::string Log() { return Text(1003); }
+    std::vector<std::string> LogLines();
+    bool Enabled(int id) { return IsWindowEnabled(Item(id)) != FALSE; }
+    bool Visible(int id) { return IsWindowVisible(Item(id)) != FALSE; }
+    std::string SelectedEntry();
+    void Select(const std::string& entry);
+    void TypeInto(int id, const std::string& chars);
+    void Key(WPARAM vk, bool alt = false);  // to the focused control
+    int FocusId();
+    void Post(UINT msg, WPARAM w, LPARAM l) { PostMessageA(Window(), msg, w, l); }
+
+    MessageBoxInfo WaitMessageBox(DWORD timeoutMs = 15000);
+    bool NoMessageBox(DWORD forMs);
+    void Answer(const MessageBoxInfo& box, int button);
+    // Waits until the process ends; STILL_ACTIVE when it did not.
+    DWORD WaitExit(DWORD timeoutMs = 15000);
+    bool Running();
+    DWORD Pid() const { return m_pi.dwProcessId; }
+    void Screenshot(const std::string& name);
+
+private:
+    PROCESS_INFORMATION m_pi{};
+    HWND m_main = nullptr;
+};
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 15000);
+DWORD RunToEnd(const std::string& args, DWORD timeoutMs = 15000);  // a second instance
+std::string PendroPath();
+
+}  // namespace e2e

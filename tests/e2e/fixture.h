@@ -1,0 +1,80 @@
+// A clean slate for each end-to-end test: no settings, a fresh simulated
+// phonebook, and no other instance of the program.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <set>
+#include <string>
+
+#include "driver.h"
+#include "unit/test_util.h"
+
+namespace e2e {
+
+constexpr int kDial = 1000, kEntry = 1002, kLog = 1003, kPrefix = 1004, kCancel = 1006, kClickHere = 1008,
+              kPassword = 1013, kShortcut = 1015, kQuit = IDCANCEL;
+constexpr char kKey[] = "Software\\Kelvane\\Pendro";
+constexpr char kPwdKey[] = "Software\\Kelvane\\Pendro\\Pwd";
+
+class E2eTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        CloseOtherInstances();
+        testutil::DeleteKey("Software\\Kelvane");
+        testutil::DeleteKey("RemoteAccess");
+        SetWindowsVersion(nullptr);
+        testutil::ResetSim();
+    }
+    void TearDown() override { CloseOtherInstances(); }
+
+    static void CloseOtherInstances()
+    {
+        while (HWND w = FindWindowA(nullptr, kCaption)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+            if (!p) break;
+            TerminateProcess(p, 97);
+            WaitForSingleObject(p, 5000);
+            CloseHandle(p);
+        }
+    }
+    // The version Wine reports to Pendro.exe; null for the prefix's default.
+    static void SetWindowsVersion(const char* version)
+    {
+        const char* key = "Software\\Wine\\AppDefaults\\Pendro.exe";
+        if (version) testutil::WriteValue(key, "Version", REG_SZ, std::string(version) + '\0');
+        else testutil::DeleteKey(key);
+    }
+    // Entries with a script each (the last repeats); "NULL" in the vault so that
+    // Dial asks for no password.
+    static void Entries(std::initializer_list<std::pair<const char*, const char*>> entries)
+    {
+        rassim::Session s;
+        for (const auto& [name, script] : entries) {
+            auto& e = testutil::AddEntry(s.state(), name, "5550100");
+            e.deviceName = std::string("Modem of ") + name;
+            e.user = "user";
+            e.password = "secret";
+            if (script) e.scripts.push_back(script);
+            testutil::WriteValue(kPwdKey, name, REG_SZ, std::string("NULL", 5));
+        }
+        s.Commit();
+    }
+    static void Script(const char* entry, const char* script)
+    {
+        rassim::Session s;
+        s.state().FindEntry(entry)->scripts.push_back(script);
+        s.Commit();
+    }
+    static std::string Setting(const char* name)
+    {
+        auto v = testutil::ReadValue(kKey, name);
+        return v.exists ? std::string(v.data.c_str()) : "<absent>";
+    }
+    static size_t Count(const std::string& fn) { return testutil::JournalLines(fn).size(); }
+};
+
+}  // namespace e2e

@@ -1,0 +1,211 @@
+// Start-up, the single instance and the main window of the real program.
+#include <algorithm>
+#include <cstdlib>
+
+#include "fixture.h"
+
+namespace e2e {
+namespace {
+
+using StartupTest = E2eTest;
+
+TEST_F(StartupTest, PreselectsSystemDefaultThenFirstSortedEntry)
+{
+    Entries({{"Zeta", nullptr}, {"Mid", nullptr}, {"Alpha", nullptr}});
+    {
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        EXPECT_EQ(p.SelectedEntry(), "Alpha");  // first in sorted order
+        EXPECT_EQ(SendMessageA(p.Item(kEntry), CB_GETCOUNT, 0, 0), 3);
+        EXPECT_TRUE(p.Enabled(kDial));
+        EXPECT_FALSE(p.Enabled(kCancel));
+        EXPECT_TRUE(p.Enabled(kQuit));
+        EXPECT_EQ(p.FocusId(), kDial);
+    }
+    testutil::WriteValue("RemoteAccess", "Default", REG_SZ, std::string("Mid", 4));
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    EXPECT_EQ(p.SelectedEntry(), "Mid");
+}
+
+TEST_F(StartupTest, StoredDefaultEntryIsMatchedAsABeginningIgnoringCase)
+{
+    Entries({{"Provider Two", nullptr}, {"Provider One", nullptr}, {"Other", nullptr}});
+    testutil::WriteValue("RemoteAccess", "Default", REG_SZ, std::string("Other", 6));
+    testutil::WriteValue(kKey, "DefaultEntry", REG_SZ, std::string("provider", 9));
+    testutil::WriteValue(kKey, "DialPrefix", REG_SZ, std::string("0", 2));
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    EXPECT_EQ(p.SelectedEntry(), "Provider One");  // the first in sorted order that begins with it
+    EXPECT_EQ(p.Text(kPrefix), "0");
+}
+
+TEST_F(StartupTest, CommandLineEntryWinsAndDialsWithoutAClick)
+{
+    Entries({{"Alpha", "hang"}, {"Net Surfer", "hang"}});
+    testutil::WriteValue(kKey, "DefaultEntry", REG_SZ, std::string("Alpha", 6));
+    Pendro p("\"net surfer\"");
+    ASSERT_TRUE(p.Window());
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    EXPECT_NE(testutil::JournalLines("RasDialA")[0].find("entry=\"Net Surfer\""), std::string::npos);
+    EXPECT_EQ(p.SelectedEntry(), "Net Surfer");
+    EXPECT_FALSE(p.Enabled(kDial));
+    EXPECT_TRUE(p.Enabled(kCancel));
+}
+
+TEST_F(StartupTest, SecondStartRestoresTheFirstAndEnds)
+{
+    Entries({{"Alpha", "hang"}});
+    Pendro first;
+    HWND w = first.Window();
+    ASSERT_TRUE(w);
+    ShowWindow(w, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(w) != FALSE; }));
+    EXPECT_EQ(RunToEnd(""), 0u);
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(w); }));
+    EXPECT_EQ(Count("RasDialA"), 0u);
+
+    EXPECT_EQ(RunToEnd("ALPHA"), 0u);  // an entry name: the running instance dials it
+    EXPECT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return first.Enabled(kCancel); }));
+    EXPECT_EQ(RunToEnd("nobody"), 0u);  // names no entry: only brought to the front
+    Sleep(300);
+    EXPECT_EQ(Count("RasDialA"), 1u);
+    EXPECT_TRUE(first.Running());
+}
+
+TEST_F(StartupTest, Windows2000ModeFromTheSwitchOrTheSystem)
+{
+    Entries({{"2000", nullptr}, {"Alpha", nullptr}});
+    SetWindowsVersion("nt40");
+    {
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        EXPECT_FALSE(p.Visible(kPassword));
+    }
+    for (const char* sw : {"/2000", "-2000"}) {
+        Pendro p(sw);
+        ASSERT_TRUE(p.Window());
+        EXPECT_TRUE(p.Visible(kPassword)) << sw;
+        Sleep(300);
+        EXPECT_EQ(Count("RasDialA"), 0u) << sw;  // a switch names no entry
+    }
+    {
+        Pendro p("/2001");
+        ASSERT_TRUE(p.Window());
+        EXPECT_FALSE(p.Visible(kPassword));
+    }
+    {
+        Pendro p("2000");  // a bare 2000 is an entry name, and it dials
+        ASSERT_TRUE(p.Window());
+        EXPECT_FALSE(p.Visible(kPassword));
+        EXPECT_EQ(p.SelectedEntry(), "2000");
+        EXPECT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    }
+    SetWindowsVersion("win2k");
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    EXPECT_TRUE(p.Visible(kPassword));
+}
+
+TEST_F(StartupTest, QuitEscapeAndCloseSaveWhenIdleOnly)
+{
+    Entries({{"Alpha", "hang"}, {"Beta", nullptr}});
+    {
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        p.Select("Beta");
+        p.TypeInto(kPrefix, "0w9");  // digits only
+        EXPECT_EQ(p.Text(kPrefix), "09");
+        p.Click(kQuit);
+        EXPECT_EQ(p.WaitExit(), 0u);
+    }
+    EXPECT_EQ(Setting("DefaultEntry"), "Beta");
+    EXPECT_EQ(Setting("DialPrefix"), "09");
+    {
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        EXPECT_EQ(p.SelectedEntry(), "Beta");
+        p.Select("Alpha");
+        p.Key(VK_ESCAPE);
+        EXPECT_EQ(p.WaitExit(), 0u);
+    }
+    EXPECT_EQ(Setting("DefaultEntry"), "Alpha");
+    {
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        p.Select("Beta");
+        p.Post(WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ(p.WaitExit(), 0u);
+    }
+    EXPECT_EQ(Setting("DefaultEntry"), "Beta");
+
+    testutil::DeleteKey(kKey);
+    testutil::WriteValue(kPwdKey, "Alpha", REG_SZ, std::string("NULL", 5));
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return p.Enabled(kCancel); }));
+    p.Key(VK_ESCAPE);
+    p.Post(WM_SYSCOMMAND, SC_CLOSE, 0);
+    p.Post(WM_CLOSE, 0, 0);
+    EXPECT_EQ(p.WaitExit(1000), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_EQ(Setting("DefaultEntry"), "<absent>");  // nothing was saved
+    p.Click(kCancel);  // Cancel stops the run without a word
+    ASSERT_TRUE(WaitFor([&] { return p.Enabled(kDial); }));
+    EXPECT_TRUE(p.NoMessageBox(300));
+    EXPECT_TRUE(p.Log().find("Dial attempt 1/100:") == 0);
+    p.Click(kQuit);
+    EXPECT_EQ(p.WaitExit(), 0u);
+    EXPECT_EQ(Setting("DefaultEntry"), "Alpha");
+}
+
+TEST_F(StartupTest, KeyboardReachesEveryControl)
+{
+    Entries({{"Alpha", nullptr}});
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    std::set<int> reached;
+    for (int i = 0; i < 12; ++i) {
+        reached.insert(p.FocusId());
+        p.Key(VK_TAB);
+        Sleep(60);
+    }
+    for (int id : {kClickHere, kPrefix, kEntry, kShortcut, kPassword, kDial, kQuit})
+        EXPECT_TRUE(reached.count(id)) << "Tab never reached control " << id;
+    EXPECT_FALSE(reached.count(kCancel));  // disabled while idle
+    p.Key('Q', true);  // Alt+Q: Quit
+    EXPECT_EQ(p.WaitExit(), 0u);
+}
+
+// Run once per language: the language is the test process's own locale.
+TEST_F(StartupTest, LocalizedMainWindowScreenshot)
+{
+    Entries({{"Demo Online", nullptr}, {"Busy Line", nullptr}, {"Wrong Password", nullptr}});
+    const char* lc = std::getenv("LC_ALL");
+    bool german = lc && std::string(lc).rfind("de_", 0) == 0;
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    EXPECT_EQ(p.Text(kQuit), german ? "&Beenden" : "&Quit");
+    EXPECT_EQ(p.Text(kDial), german ? "&W\xE4hlen" : "&Dial");
+    // Every caption fits its control: the text's extent in the control's font.
+    for (int id : {kQuit, kDial, kCancel, kClickHere, kPassword, kShortcut}) {
+        HWND h = p.Item(id);
+        HDC dc = GetDC(h);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(h, WM_GETFONT, 0, 0)));
+        std::string text = p.Text(id);
+        text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+        SIZE extent;
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, old);
+        ReleaseDC(h, dc);
+        RECT r;
+        GetClientRect(h, &r);
+        EXPECT_LT(extent.cx + 6, r.right) << "caption of " << id << " does not fit: " << text;
+    }
+    p.Screenshot(std::string("main-window-") + (german ? "de" : "en"));
+}
+
+}  // namespace
+}  // namespace e2e
