@@ -1,0 +1,363 @@
+// The dial sequence of the real program, from Dial to connected, given up or
+// cancelled, against the simulated service.
+#include <cstdlib>
+
+#include "fixture.h"
+#include "ras/ras_dialer.h"
+
+namespace e2e {
+namespace {
+
+const char kRedialQuestion[] =
+    "Connection failed.\n\nFor security reasons the automated redialing will not be invoked\nbefore you have at least "
+    "once successfully connected to the\nselected provider.\n\nRedial?";
+
+class DialTest : public E2eTest {
+protected:
+    // Starts the program, selects the entry and presses Dial.
+    void Start(Pendro& p, const char* entry)
+    {
+        ASSERT_TRUE(p.Window());
+        p.Select(entry);
+        p.Click(kDial);
+    }
+    static bool Idle(Pendro& p) { return p.Enabled(kDial) && !p.Enabled(kCancel); }
+    static std::string Journal(const std::string& fn, size_t i)
+    {
+        auto lines = testutil::JournalLines(fn);
+        return i < lines.size() ? lines[i] : std::string();
+    }
+};
+
+TEST_F(DialTest, EntryThatNeverConnectedAsksBeforeEveryRedial)
+{
+    Entries({{"Alpha", "0@10 2@10 fail:676@10"}});
+    Pendro p;
+    Start(p, "Alpha");
+    MessageBoxInfo box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    EXPECT_EQ(box.caption, "Kelvane Pendro!");
+    EXPECT_EQ(box.text, kRedialQuestion);
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(box.defaultButton, IDYES);
+    EXPECT_TRUE(box.hasIcon);
+    auto lines = p.LogLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "Dial attempt 1/100:");
+    EXPECT_EQ(lines[1], "Open port...");
+    EXPECT_EQ(lines.back(), "Error during connection process: The line is busy.");
+    // The user name was written back, the password (none stored) was not.
+    EXPECT_NE(Journal("RasSetCredentialsA", 0).find("mask=\"0x1\" user=\"user\""), std::string::npos);
+    EXPECT_EQ(Count("RasSetCredentialsA"), 1u);
+
+    p.Answer(box, IDYES);
+    box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    lines = p.LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Dial attempt 2/100:");
+    EXPECT_EQ(lines[1], "Previous error: The line is busy.");
+    EXPECT_EQ(Count("RasDialA"), 2u);
+
+    p.Answer(box, IDNO);  // the run ends, the failed attempt's lines stay
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    EXPECT_EQ(p.LogLines().back(), "Error during connection process: The line is busy.");
+    EXPECT_EQ(Count("RasDialA"), 2u);
+
+    Script("Alpha", "0@10 hang");  // No cleared the previous error
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 2; }));
+    EXPECT_EQ(p.LogLines()[0], "Dial attempt 1/100:");
+    EXPECT_EQ(p.LogLines()[1], "Open port...");
+}
+
+TEST_F(DialTest, EntryThatConnectedBeforeRedialsToTheLimitWithoutAsking)
+{
+    Entries({{"Alpha", "0@1 fail:678@1"}});
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") > 0; }));
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }, 120000));
+    EXPECT_TRUE(p.NoMessageBox(200));
+    EXPECT_EQ(Count("RasDialA"), 100u);
+    auto lines = p.LogLines();
+    // The failure is reported with the state it happened in: its text comes twice.
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], "Dial attempt 100/100:");
+    EXPECT_EQ(lines[1], "Previous error: There is no answer.");
+    EXPECT_EQ(lines[2], "Open port...");
+    EXPECT_EQ(lines[3], "Open port...");
+    EXPECT_EQ(lines[4], "There is no answer.");
+    EXPECT_EQ(lines[5], "Error during connection process: There is no answer.");
+    EXPECT_EQ(lines[6], "Maximum number of dial attempts reached.");
+    EXPECT_EQ(Count("RasSetCredentialsA"), 100u);  // written back after every failure, the last included
+}
+
+TEST_F(DialTest, ConnectionIsRecordedOnceAndLeftUpWhenTheProgramCloses)
+{
+    Entries({{"Alpha", "std@5 connected@5"}, {"Beta", nullptr}});
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("alpha", 6));  // another letter case
+    {
+        Pendro p;
+        Start(p, "Alpha");
+        EXPECT_EQ(p.WaitExit(), 0u);  // closes itself once connected
+    }
+    auto ok = testutil::ReadValue(kKey, "DialEntryOK");
+    EXPECT_EQ(ok.type, static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(ok.data, testutil::Multi({"Alpha", "alpha"}));
+    EXPECT_EQ(Setting("DefaultEntry"), "Alpha");
+    CRasDialer dialer;
+    HRASCONN conn = nullptr;
+    ASSERT_TRUE(dialer.FindActiveConnection(&conn));
+    EXPECT_TRUE(IsConnected(&conn));
+    EXPECT_EQ(Count("RasHangUpA"), 0u);
+
+    {
+        Pendro p;
+        Start(p, "Alpha");
+        MessageBoxInfo box = p.WaitMessageBox();  // already connected over its modem
+        ASSERT_TRUE(box.hwnd);
+        p.Answer(box, IDYES);
+        EXPECT_EQ(p.WaitExit(), 0u);
+    }
+    // Still each name once; every load and save reverses the stored order.
+    EXPECT_EQ(testutil::ReadValue(kKey, "DialEntryOK").data, testutil::Multi({"alpha", "Alpha"}));
+
+    testutil::DeleteKey(kKey);
+    rassim::ResetAll();
+    Entries({{"Beta", "connected@5"}});
+    {
+        Pendro p;
+        Start(p, "Beta");
+        EXPECT_EQ(p.WaitExit(), 0u);
+    }
+    ok = testutil::ReadValue(kKey, "DialEntryOK");
+    EXPECT_EQ(ok.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(ok.data, std::string("Beta", 5));
+}
+
+TEST_F(DialTest, DisconnectionWithoutCauseEndsTheRun)
+{
+    Entries({{"Alpha", "0@10 1@10 disconnected@10"}});
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    EXPECT_TRUE(p.NoMessageBox(300));
+    auto lines = p.LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Disconnected.");
+    EXPECT_EQ(lines.back(), "Disconnected while dialing (reason unknown). Aborting automated redial process.");
+    EXPECT_EQ(Count("RasSetCredentialsA") + Count("RasSetEntryDialParamsA"), 0u);
+    EXPECT_EQ(Count("RasDialA"), 1u);
+}
+
+TEST_F(DialTest, CancelAfterAFailureKeepsThePreviousError)
+{
+    Entries({{"Alpha", "fail:676@10"}});
+    Script("Alpha", "0@10 hang");
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 3; }));
+    p.Click(kCancel);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    EXPECT_EQ(Count("RasHangUpA"), 2u);
+    EXPECT_TRUE(p.NoMessageBox(200));
+
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 2; }));
+    EXPECT_EQ(p.LogLines()[0], "Dial attempt 1/100:");
+    EXPECT_EQ(p.LogLines()[1], "Previous error: The line is busy.");
+
+    // Notifications that arrive after Cancel are still logged; no run starts.
+    p.Click(kCancel);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    p.Post(0x8000, 3, 0);
+    p.Post(0x8000, 5, 691);
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 2 && p.LogLines().back().find("Access denied") == 0; }));
+    auto lines = p.LogLines();
+    EXPECT_EQ(lines[lines.size() - 3], "Device connected.");
+    EXPECT_EQ(lines[lines.size() - 2], "Authenticate...");
+    Sleep(400);
+    EXPECT_TRUE(Idle(p));
+    EXPECT_EQ(Count("RasDialA"), 3u);
+}
+
+TEST_F(DialTest, DialRequestsByIndex)
+{
+    Entries({{"Net Plus", "hang"}, {"Other", "hang"}});
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Other");
+    p.Post(0x8001, 2, 0);  // beyond the entries: nothing happens
+    Sleep(400);
+    EXPECT_EQ(p.SelectedEntry(), "Other");
+    EXPECT_EQ(Count("RasDialA"), 0u);
+
+    // The phonebook changes after start-up: "Net" now comes first and only
+    // begins a name of the list; "Zulu" is in no item of the list at all.
+    {
+        rassim::Session s;
+        auto& st = s.state();
+        st.entries.insert(st.entries.begin(), rassim::Entry{});
+        st.entries.front().name = "Net";
+        testutil::AddEntry(st, "Zulu");
+        s.Commit();
+    }
+    p.Post(0x8001, 3, 0);
+    Sleep(400);
+    EXPECT_EQ(p.SelectedEntry(), "Net Plus");  // the first item, and no dial
+    EXPECT_EQ(Count("RasDialA"), 0u);
+    p.Select("Other");
+    p.Post(0x8001, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    EXPECT_NE(Journal("RasDialA", 0).find("entry=\"Net Plus\""), std::string::npos);
+    // A second request while the run goes on is ignored: the run keeps its connection.
+    p.Post(0x8001, 2, 0);
+    Sleep(400);
+    EXPECT_EQ(Count("RasDialA"), 1u);
+    EXPECT_EQ(Count("RasHangUpA"), 0u);
+}
+
+TEST_F(DialTest, ExistingConnectionIsOfferedForHangUp)
+{
+    Entries({{"Alpha", "hang"}});
+    {
+        rassim::Session s;
+        rassim::Conn c;
+        c.handle = s.state().nextHandle++;
+        c.entry = "Elsewhere";
+        c.deviceType = "isdn";
+        c.deviceName = "ISDN Card 7";
+        c.state = RASCS_Connected;
+        s.state().conns.push_back(c);
+        s.Commit();
+    }
+    Pendro p;
+    Start(p, "Alpha");
+    MessageBoxInfo box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    EXPECT_EQ(box.caption, "Kelvane Pendro!");
+    EXPECT_EQ(box.text,
+              "You are already connected over\r\nISDN Card 7.\r\n\r\nDialing is only possible after the current "
+              "connection has been  terminated.\r\n\r\nDo you wish to terminate the current connection now?");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(box.defaultButton, IDNO);
+    p.Answer(box, IDNO);
+    Sleep(300);
+    EXPECT_TRUE(Idle(p));
+    EXPECT_EQ(Count("RasDialA"), 0u);
+    EXPECT_TRUE(p.Log().empty());
+
+    p.Click(kDial);
+    box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    p.Answer(box, IDYES);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    EXPECT_NE(Journal("RasHangUpA", 0).find("handle=\"1\""), std::string::npos);
+
+    // A connection only being dialled raises no question.
+    p.Click(kCancel);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    {
+        rassim::Session s;
+        rassim::Conn c;
+        c.handle = s.state().nextHandle++;
+        c.entry = "Elsewhere";
+        c.deviceType = "isdn";
+        c.state = RASCS_PortOpened;
+        s.state().conns.push_back(c);
+        s.Commit();
+    }
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
+    EXPECT_TRUE(p.NoMessageBox(200));
+}
+
+TEST_F(DialTest, RefusedDialEndsTheRunWithItsText)
+{
+    Entries({{"Alpha", nullptr}});
+    {
+        rassim::Session s;
+        s.state().faults["RasDialA"] = rassim::Fault{633, 0, 0, false};
+        s.Commit();
+    }
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() == 2; }));
+    EXPECT_EQ(p.LogLines()[0], "Dial attempt 1/100:");
+    EXPECT_EQ(p.LogLines()[1], "The port is already in use or is not configured for Remote Access dial out.");
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    Sleep(300);
+    EXPECT_EQ(Count("RasDialA"), 1u);
+    EXPECT_TRUE(p.NoMessageBox(100));
+}
+
+TEST_F(DialTest, BeforeWindows2000TheReadPasswordIsWrittenBack)
+{
+    SetWindowsVersion("nt40");
+    Entries({{"Alpha", "fail:676@10"}});
+    Script("Alpha", "hang");
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
+    EXPECT_EQ(Count("RasSetEntryDialParamsA"), 2u);  // user name, then password, whole parameters
+    EXPECT_NE(Journal("RasSetEntryDialParamsA", 1).find("user=\"user\" password=\"secret\""), std::string::npos);
+    EXPECT_EQ(Count("RasSetCredentialsA"), 0u);
+    EXPECT_FALSE(p.Visible(kPassword));
+}
+
+// Run once per language.
+TEST_F(DialTest, LocalizedLogAndQuestion)
+{
+    const char* lc = std::getenv("LC_ALL");
+    bool german = lc && std::string(lc).rfind("de_", 0) == 0;
+    Entries({{"Alpha", "0@10 fail:676@10"}});
+    Pendro p;
+    Start(p, "Alpha");
+    MessageBoxInfo box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    auto lines = p.LogLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], german ? "Anwahl, Versuch 1/100:" : "Dial attempt 1/100:");
+    EXPECT_EQ(lines[1], german ? "\xD6" "ffne Anschluss..." : "Open port...");
+    EXPECT_EQ(lines.back(), german ? "Fehler beim Verbindungsaufbau: The line is busy."
+                                   : "Error during connection process: The line is busy.");
+    EXPECT_EQ(box.text.substr(0, 20), german ? "Verbindungsaufbau ge" : "Connection failed.\n\n");
+    p.Answer(box, IDYES);
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 2 && p.LogLines()[0].find("2/100") != std::string::npos; }));
+    EXPECT_EQ(p.LogLines()[1], german ? "Voriger Fehler: The line is busy." : "Previous error: The line is busy.");
+    box = p.WaitMessageBox();
+    p.Answer(box, IDNO);
+}
+
+// The one run that really waits for the dial timeout.
+TEST_F(DialTest, AttemptThatNeverFinishesTimesOutAfter120Seconds)
+{
+    Entries({{"Alpha", "0@10 hang"}});
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    DWORD start = GetTickCount();
+    Sleep(115000);
+    EXPECT_TRUE(p.Enabled(kCancel));  // still going at 115 s
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }, 20000));
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 119000u);
+    EXPECT_LE(elapsed, 122000u);
+    EXPECT_EQ(p.LogLines().back(), "Error during connection process: Dial timeout exceeded.");
+    EXPECT_EQ(Count("RasHangUpA"), 1u);
+    EXPECT_EQ(Count("RasDialA"), 1u);  // no redial after a timeout
+    EXPECT_EQ(Count("RasSetCredentialsA"), 0u);
+    EXPECT_TRUE(p.NoMessageBox(100));
+}
+
+}  // namespace
+}  // namespace e2e
