@@ -76,6 +76,9 @@ bool CPwdCipher::EncryptBytes(const BYTE* material, DWORD materialLen, const BYT
 bool CPwdCipher::DecryptBytes(const BYTE* material, DWORD materialLen, const BYTE* cipher, DWORD cipherLen, BYTE* out,
                               DWORD* capacity)
 {
+    // No ciphertext is shorter than one padded block; Wine's provider never
+    // returns from an empty one, so an empty stored value must not reach it.
+    if (cipherLen == 0) return false;
     return Run(false, material, materialLen, cipher, cipherLen, out, capacity);
 }
 
