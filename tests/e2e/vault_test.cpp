@@ -1,0 +1,242 @@
+// Provider passwords in the real program: the password dialog, the vault and
+// the restore after every failed attempt (Windows-2000 mode, as Wine reports).
+#include "fixture.h"
+#include "vault/password_store.h"
+
+namespace e2e {
+namespace {
+
+const char kNoPasswordQuestion[] =
+    "You did not specify a password. Kelvane Pendro! thus assumes\r\nthat the corresponding internet provider does "
+    "not need \r\na password.\r\n\r\nIs that correct?";
+
+class VaultTest : public E2eTest {
+protected:
+    void SetUp() override
+    {
+        E2eTest::SetUp();
+        Entries({{"Alpha", "hang"}, {"Beta", "hang"}});
+        testutil::DeleteKey(kPwdKey);  // no stored passwords: Dial asks
+    }
+    // The password dialog: a dialog of the program with the password edit.
+    static MessageBoxInfo WaitPasswordDialog(Pendro& p)
+    {
+        MessageBoxInfo d;
+        WaitFor([&] {
+            d = p.WaitMessageBox(200);
+            return d.hwnd && GetDlgItem(d.hwnd, 1004);
+        });
+        return d;
+    }
+    static void Type(HWND dlg, const char* password)
+    {
+        SendMessageA(GetDlgItem(dlg, 1004), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password));
+    }
+    static void Press(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
+    static std::string Stored(const char* entry)
+    {
+        auto v = testutil::ReadValue(kPwdKey, entry);
+        return v.exists ? std::string(v.data.c_str()) : "<absent>";
+    }
+    static std::string Dialled(size_t i)
+    {
+        auto lines = testutil::JournalLines("RasDialA");
+        if (i >= lines.size()) return "<none>";
+        size_t p = lines[i].find("password=\"") + 10;
+        return lines[i].substr(p, lines[i].find('"', p) - p);
+    }
+};
+
+TEST_F(VaultTest, DialAsksForAPasswordAndStoresItEncrypted)
+{
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.Click(kDial);
+    MessageBoxInfo dlg = WaitPasswordDialog(p);
+    ASSERT_TRUE(dlg.hwnd);
+    char text[512];
+    GetDlgItemTextA(dlg.hwnd, 1003, text, sizeof text);
+    EXPECT_STREQ(text, "Alpha");
+    GetDlgItemTextA(dlg.hwnd, 1014, text, sizeof text);
+    EXPECT_EQ(std::string(text).find("Under certain conditions"), 0u);
+    EXPECT_NE(std::string(text).find("restore it. Please remeber"), std::string::npos);
+    Type(dlg.hwnd, " \t my secret\t ");
+    Press(dlg.hwnd, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    std::string hex = Stored("Alpha");
+    EXPECT_EQ(hex.size(), 32u);
+    EXPECT_EQ(hex.find("secret"), std::string::npos);
+    CString pw;
+    bool none = false;
+    ASSERT_TRUE(LoadProviderPassword("Alpha", pw, none));
+    EXPECT_STREQ(pw, "my secret");  // blanks and tabs trimmed at both ends
+    EXPECT_EQ(Stored("Beta"), "<absent>");
+}
+
+TEST_F(VaultTest, CancelInTheDialogMakesNoAttempt)
+{
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.Click(kDial);
+    MessageBoxInfo dlg = WaitPasswordDialog(p);
+    ASSERT_TRUE(dlg.hwnd);
+    Type(dlg.hwnd, "typed");
+    Press(dlg.hwnd, IDCANCEL);
+    ASSERT_TRUE(WaitFor([&] { return p.Enabled(kDial); }));
+    Sleep(300);
+    EXPECT_EQ(Count("RasDialA"), 0u);
+    EXPECT_EQ(Stored("Alpha"), "<absent>");
+}
+
+TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
+{
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.Click(kPassword);
+    MessageBoxInfo dlg = WaitPasswordDialog(p);
+    ASSERT_TRUE(dlg.hwnd);
+    Type(dlg.hwnd, "   ");
+    Press(dlg.hwnd, IDOK);
+    MessageBoxInfo ask;
+    ASSERT_TRUE(WaitFor([&] {
+        ask = p.WaitMessageBox(200);
+        return ask.hwnd && ask.hwnd != dlg.hwnd && !GetDlgItem(ask.hwnd, 1004);
+    }));
+    ask.text = [&] {
+        char t[512];
+        GetDlgItemTextA(ask.hwnd, 0xFFFF, t, sizeof t);
+        return std::string(t);
+    }();
+    EXPECT_EQ(ask.text, kNoPasswordQuestion);
+    PostMessageA(GetDlgItem(ask.hwnd, IDNO), BM_CLICK, 0, 0);  // No: the dialog stays open
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(ask.hwnd); }));
+    EXPECT_TRUE(IsWindow(dlg.hwnd));
+    EXPECT_EQ(Stored("Alpha"), "<absent>");
+    Press(dlg.hwnd, IDOK);
+    ASSERT_TRUE(WaitFor([&] {
+        ask = p.WaitMessageBox(200);
+        return ask.hwnd && ask.hwnd != dlg.hwnd && !GetDlgItem(ask.hwnd, 1004);
+    }));
+    PostMessageA(GetDlgItem(ask.hwnd, IDYES), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));
+    // The store is written once the dialog has gone: wait for it.
+    EXPECT_TRUE(WaitFor([&] { return Stored("Alpha").size() == 16; })) << Stored("Alpha");  // encrypted empty password
+
+    // Ticked, the question is never asked and "NULL" is stored.
+    p.Click(kPassword);
+    dlg = WaitPasswordDialog(p);
+    ASSERT_TRUE(dlg.hwnd);
+    Type(dlg.hwnd, "ignored");
+    Press(dlg.hwnd, 1011);
+    Press(dlg.hwnd, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return Stored("Alpha") == "NULL"; }));
+}
+
+TEST_F(VaultTest, PasswordWithoutProviderShowsTheError)
+{
+    rassim::ResetAll();
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kPassword);
+    MessageBoxInfo box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.text, "You must first select a provider for which a password is to be specified.");
+    EXPECT_FALSE(GetDlgItem(box.hwnd, 1004));
+}
+
+TEST_F(VaultTest, RestoredPasswordDialsEveryAttempt)
+{
+    {
+        rassim::Session s;
+        s.state().deletePasswordOnFailure = true;  // the Windows 2000 fault
+        auto* e = s.state().FindEntry("Alpha");
+        e->password = "right";
+        e->acceptPassword = "right";
+        e->checkPassword = true;
+        e->scripts = {"std@5 fail:678@5", "std@5 fail:678@5", "std@5 connected@5"};
+        s.Commit();
+    }
+    ASSERT_TRUE(SaveProviderPassword("Alpha", "right", false));
+    ASSERT_TRUE(SaveProviderPassword("Beta", "other", false));
+    std::string beta = Stored("Beta");
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.Click(kDial);
+    EXPECT_EQ(p.WaitExit(30000), 0u);  // connected at the third attempt
+    ASSERT_EQ(Count("RasDialA"), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Dialled(i), "right") << "attempt " << i + 1;
+    auto creds = testutil::JournalLines("RasSetCredentialsA");
+    ASSERT_EQ(creds.size(), 4u);  // user name, then password, after each failure
+    EXPECT_NE(creds[1].find("mask=\"0x2\" password=\"right\""), std::string::npos);
+    EXPECT_EQ(Stored("Beta"), beta);
+}
+
+TEST_F(VaultTest, NoPasswordMarkerStopsDialogAndRestore)
+{
+    testutil::WriteValue(kPwdKey, "Alpha", REG_SZ, std::string("NULL", 5));
+    Script("Alpha", "fail:678@5");  // the scripts so far: "hang", then this one
+    {
+        rassim::Session s;
+        s.state().FindEntry("Alpha")->scripts = {"fail:678@5", "0@5 hang"};
+        s.Commit();
+    }
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
+    auto creds = testutil::JournalLines("RasSetCredentialsA");
+    ASSERT_EQ(creds.size(), 1u);  // the user name only
+    EXPECT_NE(creds[0].find("mask=\"0x1\""), std::string::npos);
+}
+
+TEST_F(VaultTest, DamagedStoredValueMakesDialAskAgain)
+{
+    testutil::WriteValue(kPwdKey, "Alpha", REG_SZ, std::string("00112233445566778", 18));
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.Click(kDial);
+    MessageBoxInfo dlg = WaitPasswordDialog(p);
+    ASSERT_TRUE(dlg.hwnd);
+    Press(dlg.hwnd, IDCANCEL);
+}
+
+TEST_F(VaultTest, FailedSaveShowsTheErrorAndDialingGoesOn)
+{
+    // A volatile parent key refuses a lasting subkey, so the store cannot be written.
+    testutil::DeleteKey("Software\\Kelvane");
+    HKEY k;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Kelvane", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &k, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(k);
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.Click(kDial);
+    MessageBoxInfo dlg = WaitPasswordDialog(p);
+    ASSERT_TRUE(dlg.hwnd);
+    Type(dlg.hwnd, "secret");
+    Press(dlg.hwnd, IDOK);
+    MessageBoxInfo err;
+    ASSERT_TRUE(WaitFor([&] {
+        err = p.WaitMessageBox(200);
+        return err.hwnd && err.hwnd != dlg.hwnd && !GetDlgItem(err.hwnd, 1004);
+    }));
+    char t[256];
+    GetDlgItemTextA(err.hwnd, 0xFFFF, t, sizeof t);
+    EXPECT_STREQ(t, "The password could not be encrypted or saved.");
+    PostMessageA(GetDlgItem(err.hwnd, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+}
+
+}  // namespace
+}  // namespace e2e
