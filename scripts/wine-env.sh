@@ -5,10 +5,16 @@ _pendro_build=${1:?build directory}
 export WINEPREFIX=${2:-$(mktemp -d /tmp/pendro-wine.XXXXXX)}
 export WINEARCH=win64 WINEDEBUG=-all
 export WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver
-export WINEDLLOVERRIDES="rasapi32=n;mscoree,mshtml="
+# winemenubuilder would mirror every link as a Linux .desktop file.
+export WINEDLLOVERRIDES="rasapi32=n;mscoree,mshtml=;winemenubuilder.exe=d"
 rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"
 "$WINE" wineboot -i >/dev/null 2>&1
 "$WINESERVER" -w
+# Wine links the user's Desktop and other folders to $HOME; in a test prefix
+# they must be folders of the prefix, so that links are written nowhere else.
+for f in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$f" ]; then rm -f "$f"; mkdir -p "$f"; fi
+done
 "$WINESERVER" -p  # stays up for the whole run: each Wine start is then quick
 # Without a window manager Wine waits after every closed message box otherwise.
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1

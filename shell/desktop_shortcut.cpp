@@ -50,6 +50,9 @@ bool CreateDesktopShortcut(const char* target, const char* arguments, const char
         wchar_t widePath[MAX_PATH];
         if (!MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH)) throw kLater;
         if (FAILED(file->Save(widePath, TRUE))) throw kLater;
+        // A name the file system cannot hold may be "saved" to nowhere (a colon
+        // under Wine): only a link that is there counts.
+        if (GetFileAttributesW(widePath) == INVALID_FILE_ATTRIBUTES) throw kLater;
         file->Release();
         link->Release();
         return true;

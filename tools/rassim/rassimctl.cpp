@@ -9,6 +9,7 @@
 //   rassimctl connect NAME [DEVICETYPE [DEVICENAME [STATE]]]   prints the handle
 //   rassimctl drop HANDLE|all
 //   rassimctl dial NAME [NUMBER]         dials through the installed service, waits for the end
+//   rassimctl open-url URL              records a web address the shell was asked to open
 //   rassimctl list | show | journal
 #include <windows.h>
 
@@ -90,6 +91,10 @@ int main(int argc, char** argv)
     if (cmd == "dial" && argc >= 3) return Dial(argv[2], argc >= 4 ? argv[3] : nullptr);
     if (cmd == "reset") {
         ResetAll();
+        return 0;
+    }
+    if (cmd == "open-url" && argc >= 3) {
+        Journal("OpenURL", {{"url", argv[2]}});
         return 0;
     }
     if (cmd == "journal") {

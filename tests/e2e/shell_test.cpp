@@ -1,0 +1,324 @@
+// Desktop shortcuts, the promotional panel and the About box of the real program.
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "fixture.h"
+
+namespace e2e {
+namespace {
+
+std::string DesktopDir()
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path);
+    return path;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class ShortcutTest : public E2eTest {
+protected:
+    void SetUp() override
+    {
+        E2eTest::SetUp();
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((DesktopDir() + "\\*.lnk").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do DeleteFileA((DesktopDir() + "\\" + fd.cFileName).c_str());
+            while (FindNextFileA(h, &fd));
+            FindClose(h);
+        }
+    }
+    // Records what an independent reader of the link format must find in it.
+    // Keeps a copy of the link and records what an independent reader of the
+    // link format must find in it (scripts/check-links.sh reads both).
+    static void Expect(const std::string& link, const std::string& args)
+    {
+        const char* out = std::getenv("PENDRO_LINK_EXPECTATIONS");
+        if (!out) return;
+        static int n = 0;
+        std::string copy = std::string(out) + "." + std::to_string(++n) + ".lnk";
+        CopyFileA((DesktopDir() + "\\" + link).c_str(), testutil::WinPath(copy).c_str(), FALSE);
+        std::string exe = PendroPath();
+        std::ofstream f(testutil::WinPath(out), std::ios::app | std::ios::binary);
+        f << copy << "\x1f" << exe << "\x1f" << args << "\x1f" << exe.substr(0, exe.find_last_of('\\') + 1) << "\n";
+    }
+    static std::string Link(const std::string& name) { return DesktopDir() + "\\" + name + ".lnk"; }
+};
+
+TEST_F(ShortcutTest, WithoutAnEntryNoQuestionAndNoArguments)
+{
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kShortcut);
+    ASSERT_TRUE(WaitFor([&] { return Exists(Link("Kelvane Pendro!")); }));
+    EXPECT_TRUE(p.NoMessageBox(300));
+    Expect("Kelvane Pendro!.lnk", "");
+}
+
+TEST_F(ShortcutTest, QuestionNamesTheEntryAsItIs)
+{
+    Entries({{"A/B\\C\"D<E>F|G", nullptr}});
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kShortcut);
+    MessageBoxInfo box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    EXPECT_EQ(box.caption, "Kelvane Pendro!");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO}));
+    EXPECT_NE(box.text.find("\r\n\"A/B\\C\"D<E>F|G\"?\r\n"), std::string::npos) << box.text;
+    p.Answer(box, IDYES);
+    ASSERT_TRUE(WaitFor([&] { return Exists(Link("Kelvane Pendro! to ABCDEFG")); }));
+    Expect("Kelvane Pendro! to ABCDEFG.lnk", "\"A/B\\C\"D<E>F|G\"");
+    EXPECT_TRUE(p.NoMessageBox(300));
+}
+
+TEST_F(ShortcutTest, NamesArgumentsAndReplacement)
+{
+    Entries({{"My/Net \"Fast\" <1>", nullptr}});
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kShortcut);
+    MessageBoxInfo box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    p.Answer(box, IDYES);
+    std::string link = Link("Kelvane Pendro! to MyNet Fast 1");
+    ASSERT_TRUE(WaitFor([&] { return Exists(link); }));
+    Expect("Kelvane Pendro! to MyNet Fast 1.lnk", "\"My/Net \"Fast\" <1>\"");
+
+    p.Click(kShortcut);
+    box = p.WaitMessageBox();
+    p.Answer(box, IDCANCEL);
+    EXPECT_TRUE(p.NoMessageBox(300));
+    EXPECT_FALSE(Exists(Link("Kelvane Pendro!")));
+
+    p.Click(kShortcut);
+    box = p.WaitMessageBox();
+    p.Answer(box, IDNO);
+    ASSERT_TRUE(WaitFor([&] { return Exists(Link("Kelvane Pendro!")); }));
+    Expect("Kelvane Pendro!.lnk", "");
+    // The same link again replaces the first without a question.
+    DeleteFileA(link.c_str());
+    std::FILE* f = std::fopen(Link("Kelvane Pendro!").c_str(), "wb");
+    std::fputs("not a link", f);
+    std::fclose(f);
+    p.Click(kShortcut);
+    box = p.WaitMessageBox();
+    p.Answer(box, IDNO);
+    EXPECT_TRUE(WaitFor([&] {
+        WIN32_FILE_ATTRIBUTE_DATA a;
+        return GetFileAttributesExA(Link("Kelvane Pendro!").c_str(), GetFileExInfoStandard, &a) &&
+               a.nFileSizeLow > 20;
+    }));
+    EXPECT_TRUE(p.NoMessageBox(300));
+}
+
+TEST_F(ShortcutTest, AsteriskAndQuestionMarkAreRefusedByTheFileSystem)
+{
+    Entries({{"Star*Net?", nullptr}});
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kShortcut);
+    MessageBoxInfo box = p.WaitMessageBox();
+    p.Answer(box, IDYES);
+    box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    EXPECT_EQ(box.text, "Creation of desktop shortcut failed!");
+    p.Answer(box, IDOK);
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((DesktopDir() + "\\*.lnk").c_str(), &fd);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}
+
+// The desktop folder, moved for one test and put back whatever happens.
+class DesktopFolder {
+public:
+    explicit DesktopFolder(const std::string& path) : m_saved(testutil::ReadValue(kKeyPath, "Desktop"))
+    {
+        testutil::WriteValue(kKeyPath, "Desktop", REG_EXPAND_SZ, path + '\0');
+    }
+    ~DesktopFolder()
+    {
+        if (m_saved.exists) testutil::WriteValue(kKeyPath, "Desktop", m_saved.type, m_saved.data);
+        else SHDeleteValueA(HKEY_CURRENT_USER, kKeyPath, "Desktop");
+    }
+    DesktopFolder(const DesktopFolder&) = delete;
+    DesktopFolder& operator=(const DesktopFolder&) = delete;
+
+private:
+    static constexpr const char* kKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    testutil::RegValue m_saved;
+};
+
+TEST_F(ShortcutTest, DesktopPathTooLongWritesNothing)
+{
+    std::string deep = "C:\\deep";
+    CreateDirectoryA(deep.c_str(), nullptr);
+    while (deep.size() + 21 <= 240) {
+        deep += "\\" + std::string(20, 'd');
+        CreateDirectoryA(deep.c_str(), nullptr);
+    }
+    deep += "\\" + std::string(240 - deep.size() - 1, 'e');  // 240 characters in all
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_EQ(deep.size(), 240u);
+    {
+        DesktopFolder moved(deep);
+        ASSERT_EQ(DesktopDir(), deep);
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        p.Click(kShortcut);  // 240 + 15 + 6 > 260
+        MessageBoxInfo box = p.WaitMessageBox();
+        ASSERT_TRUE(box.hwnd);
+        EXPECT_EQ(box.text, "Creation of desktop shortcut failed!");
+        p.Answer(box, IDOK);
+    }
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((deep + "\\*.lnk").c_str(), &fd);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}
+
+TEST_F(ShortcutTest, TheLinkStartsTheProgramAndDials)
+{
+    Entries({{"Alpha", "hang"}});
+    {
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        p.Click(kShortcut);
+        MessageBoxInfo box = p.WaitMessageBox();
+        p.Answer(box, IDYES);
+        ASSERT_TRUE(WaitFor([&] { return Exists(Link("Kelvane Pendro! to Alpha")); }));
+        p.Click(kQuit);
+        EXPECT_EQ(p.WaitExit(), 0u);
+    }
+    Expect("Kelvane Pendro! to Alpha.lnk", "\"Alpha\"");
+    SHELLEXECUTEINFOA sei{};
+    sei.cbSize = sizeof sei;
+    sei.fMask = SEE_MASK_NOCLOSEPROCESS;
+    std::string link = Link("Kelvane Pendro! to Alpha");
+    sei.lpFile = link.c_str();
+    sei.nShow = SW_SHOWNORMAL;
+    ASSERT_TRUE(ShellExecuteExA(&sei));
+    EXPECT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    if (sei.hProcess) CloseHandle(sei.hProcess);
+}
+
+// Run once per language.
+TEST_F(ShortcutTest, LocalizedLinkName)
+{
+    const char* lc = std::getenv("LC_ALL");
+    bool german = lc && std::string(lc).rfind("de_", 0) == 0;
+    Entries({{"Alpha", nullptr}});
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kShortcut);
+    MessageBoxInfo box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    EXPECT_EQ(box.text.substr(0, 10), german ? "Zu \"Kelvan" : "Create a d");
+    p.Answer(box, IDYES);
+    EXPECT_TRUE(WaitFor([&] { return Exists(Link(german ? "Kelvane Pendro! mit Alpha" : "Kelvane Pendro! to Alpha")); }));
+}
+
+class PanelTest : public E2eTest {
+protected:
+    void SetUp() override
+    {
+        E2eTest::SetUp();
+        // The shell opens web addresses with our recorder, so the journal shows them.
+        std::string cmd = "\"" + testutil::WinPath(RASSIMCTL_EXE) + "\" open-url \"%1\"";
+        for (const char* scheme : {"Software\\Classes\\https\\shell\\open\\command", "Software\\Classes\\http\\shell\\open\\command"}) {
+            HKEY k;
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, scheme, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+            RegSetValueExA(k, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(cmd.c_str()), static_cast<DWORD>(cmd.size() + 1));
+            RegCloseKey(k);
+        }
+    }
+};
+
+TEST_F(PanelTest, ClickHereWhileConnectedOpensTheHomepageAtOnce)
+{
+    Entries({{"Alpha", nullptr}});
+    ASSERT_EQ(testutil::Run(testutil::RassimCtl() + " connect Alpha"), 0u);
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kClickHere);
+    ASSERT_TRUE(WaitFor([&] { return Count("OpenURL") == 1; }));
+    EXPECT_NE(testutil::JournalLines("OpenURL")[0].find("url=\"https://www.kelvane.example/\""), std::string::npos);
+    EXPECT_TRUE(p.NoMessageBox(300));
+}
+
+TEST_F(PanelTest, ClickHereWhileNotConnectedOpensAfterTheNextConnection)
+{
+    Entries({{"Alpha", "std@100 connected@100"}});
+    ASSERT_EQ(testutil::Run(testutil::RassimCtl() + " connect Other modem Modem 1"), 0u);  // only being dialled
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kClickHere);
+    MessageBoxInfo box = p.WaitMessageBox();
+    ASSERT_TRUE(box.hwnd);
+    EXPECT_EQ(box.caption, "Kelvane Pendro!");
+    EXPECT_EQ(box.text,
+              "Thank you!\n\nAs soon as you are connected to the internet\nyou will be redirected to the Kelvane homepage.");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDOK}));
+    EXPECT_TRUE(box.hasIcon);
+    p.Answer(box, IDOK);
+    EXPECT_EQ(Count("OpenURL"), 0u);
+    testutil::Run(testutil::RassimCtl() + " drop all");
+    p.Select("Alpha");
+    p.Click(kDial);
+    EXPECT_EQ(p.WaitExit(), 0u);
+    EXPECT_TRUE(WaitFor([&] { return Count("OpenURL") == 1; }));
+}
+
+TEST_F(PanelTest, ClickHereThenQuitNeverOpens)
+{
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kClickHere);
+    MessageBoxInfo box = p.WaitMessageBox();
+    p.Answer(box, IDOK);
+    p.Click(kQuit);
+    EXPECT_EQ(p.WaitExit(), 0u);
+    Sleep(300);
+    EXPECT_EQ(Count("OpenURL"), 0u);
+}
+
+TEST_F(PanelTest, AboutBoxFromTheSystemMenu)
+{
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Post(WM_SYSCOMMAND, 0x0010, 0);
+    MessageBoxInfo about = p.WaitMessageBox();
+    ASSERT_TRUE(about.hwnd);
+    EXPECT_EQ(about.caption, "About Kelvane Pendro!");
+    EXPECT_EQ(about.buttons, (std::vector<int>{IDOK}));
+    p.Answer(about, IDOK);
+    EXPECT_TRUE(p.Running());
+}
+
+TEST_F(PanelTest, BitmapIsDrawnWithItsGreyTransparent)
+{
+    Pendro p;
+    HWND w = p.Window();
+    ASSERT_TRUE(w);
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(400);
+    POINT origin = {16, 16};
+    ClientToScreen(w, &origin);
+    HDC screen = GetDC(nullptr);
+    COLORREF corner = GetPixel(screen, origin.x, origin.y);            // grey in the bitmap
+    COLORREF meter = GetPixel(screen, origin.x + 38, origin.y + 20);  // a green bar
+    COLORREF beside = GetPixel(screen, origin.x + 140, origin.y + 3);  // panel ground, no bitmap
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(corner, beside);  // the dialog's ground shows through
+    EXPECT_EQ(meter, RGB(0, 128, 0));
+    EXPECT_NE(corner, RGB(192, 192, 192)) << "the ground happens to be light grey; the test proves nothing";
+}
+
+}  // namespace
+}  // namespace e2e
