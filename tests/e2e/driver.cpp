@@ -30,7 +30,14 @@ static void StartProcess(const std::string& args, const char* lang, PROCESS_INFO
     if (lang) SetEnvironmentVariableA("LC_ALL", std::string(lang) == "de" ? "de_DE.UTF-8" : "en_US.UTF-8");
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi);
+    // Wine now and then answers a process start with an internal error; a
+    // person would start the program again, and so does the driver.
+    BOOL ok = FALSE;
+    for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
+        std::string line = cmd;
+        ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi);
+        if (!ok) Sleep(300);
+    }
     if (lang) SetEnvironmentVariableA("LC_ALL", hadOld ? old : nullptr);
     if (!ok) std::fprintf(stderr, "cannot start %s: %lu\n", cmd.c_str(), GetLastError());
 }
