@@ -12,7 +12,7 @@ need=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
       g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
       cmake ninja-build make googletest
       wine wine64 libwine fonts-wine fonts-liberation xvfb xauth x11-apps imagemagick python3
-      clang libclang-rt-14-dev liblnk-utils openssl locales file)
+      clang libclang-rt-14-dev liblnk-utils openssl xxd locales file)
 
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
