@@ -223,6 +223,9 @@ public:
     char** m_argv = nullptr;
 };
 
+// The string of the resource table by number; empty when it is absent.
+CString LoadText(UINT id);
+
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
 int AfxWinMain(HINSTANCE instance, int argc, char** argv);

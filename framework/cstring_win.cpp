@@ -19,3 +19,10 @@ bool CString::LoadString(unsigned id)
     ReleaseBuffer(n);
     return true;
 }
+
+CString LoadText(UINT id)
+{
+    CString s;
+    s.LoadString(id);
+    return s;
+}

@@ -11,15 +11,6 @@
 
 HWND g_hMainWnd = nullptr;
 
-namespace {
-CString LoadText(UINT id)
-{
-    CString s;
-    s.LoadString(id);
-    return s;
-}
-}  // namespace
-
 void WINAPI RasDialNotify(UINT unMsg, RASCONNSTATE state, DWORD dwError)
 {
     (void)unMsg;

@@ -2,13 +2,6 @@
 
 #include "resource.h"
 
-static CString LoadText(UINT id)
-{
-    CString s;
-    s.LoadString(id);
-    return s;
-}
-
 CPasswordDlg::CPasswordDlg(const CString& entry, bool* pDontSave, CString* pPassword, CWnd* parent)
     : CDialog(IDD_PASSWORD, parent), m_strProvider(entry), m_pDontSave(pDontSave), m_pPassword(pPassword)
 {

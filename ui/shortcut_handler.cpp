@@ -3,13 +3,6 @@
 #include "shell/desktop_shortcut.h"
 #include "ui/dialer_dlg.h"
 
-static CString LoadText(UINT id)
-{
-    CString s;
-    s.LoadString(id);
-    return s;
-}
-
 void CDialerDlg::OnDesktopShortcut()
 {
     UpdateData(TRUE);

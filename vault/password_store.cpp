@@ -4,19 +4,13 @@
 #include <new>
 #include <string>
 
+#include "afxwin.h"
 #include "hex_text.h"
 #include "pwd_cipher.h"
 #include "resource.h"
 #include "settings/reg_value_store.h"
 
 static const char kNoPasswordMarker[] = "NULL";
-
-static CString LoadText(UINT id)
-{
-    CString s;
-    s.LoadString(id);
-    return s;
-}
 
 bool SaveProviderPassword(const CString& entry, const CString& password, bool dontSave)
 {
