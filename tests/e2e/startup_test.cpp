@@ -179,6 +179,50 @@ TEST_F(StartupTest, KeyboardReachesEveryControl)
     EXPECT_EQ(p.WaitExit(), 0u);
 }
 
+// A minimised window has an empty client area here (as on Windows since Vista),
+// so the centred icon itself cannot be seen: what can is that painting while
+// minimised neither stalls nor spins, and that the restored window paints its
+// panel again.
+TEST_F(StartupTest, MinimisedWindowPaintsQuietlyAndRepaintsWhenRestored)
+{
+    Entries({{"Alpha", nullptr}});
+    Pendro p;
+    HWND w = p.Window();
+    ASSERT_TRUE(w);
+    ShowWindow(w, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(w) != FALSE; }));
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, p.Pid());
+    ASSERT_TRUE(process);
+    auto cpuMs = [&] {
+        FILETIME c, e, k, u;
+        GetProcessTimes(process, &c, &e, &k, &u);
+        return ((static_cast<ULONGLONG>(k.dwHighDateTime) << 32 | k.dwLowDateTime) +
+                (static_cast<ULONGLONG>(u.dwHighDateTime) << 32 | u.dwLowDateTime)) / 10000;
+    };
+    ULONGLONG before = cpuMs();
+    for (int i = 0; i < 20; ++i) {
+        PostMessageA(w, WM_PAINT, 0, 0);
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    }
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored));
+    Sleep(1000);
+    EXPECT_LT(cpuMs() - before, 300u) << "painting while minimised keeps the program busy";
+    CloseHandle(process);
+    EXPECT_TRUE(IsIconic(w));
+
+    ShowWindow(w, SW_RESTORE);
+    ASSERT_TRUE(WaitFor([&] { return !IsIconic(w); }));
+    UpdateWindow(w);
+    Sleep(400);
+    POINT bar = {16 + 38, 16 + 20};  // a green bar of the panel's bitmap
+    ClientToScreen(w, &bar);
+    HDC screen = GetDC(nullptr);
+    COLORREF meter = GetPixel(screen, bar.x, bar.y);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(meter, RGB(0, 128, 0));
+}
+
 // Run once per language: the language is the test process's own locale.
 TEST_F(StartupTest, LocalizedMainWindowScreenshot)
 {
