@@ -137,8 +137,14 @@ DWORD WINAPI DialThread(void* param)
         Sleep(step.delay);
         DWORD state = 0, error = 0;
         if (!ApplyStep(*job, step, &state, &error)) break;
+        bool last = error || step.kind == Step::kConnected || step.kind == Step::kDisconnected;
+        // The moment an attempt ends, so that a measurement can time what follows.
+        if (last)
+            Journal("AttemptEnd", {{"handle", std::to_string(job->handle)},
+                                   {"state", std::to_string(state)},
+                                   {"error", std::to_string(error)}});
         if (job->notifier) job->notifier(kWmRasDialEvent, state, error);
-        if (error || step.kind == Step::kConnected || step.kind == Step::kDisconnected) break;
+        if (last) break;
     }
     delete job;
     return 0;

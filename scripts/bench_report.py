@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Turns the bench's samples into bench.md (a table) and bench.png (a plot)."""
+import math
+import statistics
+import sys
+from collections import defaultdict
+from pathlib import Path
+
+
+def read_pairs(path):
+    values = defaultdict(list)
+    for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
+        key, _, value = line.partition(" ")
+        if key:
+            values[key].append(value.strip())
+    return values
+
+
+def percentile(samples, p):
+    """Nearest rank: the smallest sample with at least p percent at or below it."""
+    ordered = sorted(samples)
+    rank = max(1, math.ceil(p / 100 * len(ordered)))
+    return ordered[rank - 1]
+
+
+def main(out):
+    raw = read_pairs(out / "samples.txt")
+    s = {k: [float(v) for v in vs] for k, vs in raw.items()}
+    machine = {k: v[0] for k, v in read_pairs(out / "machine.txt").items()}
+    exe = {k: v[0] for k, v in read_pairs(out / "exe.txt").items()}
+
+    def med(key):
+        return statistics.median(s[key]) if s.get(key) else float("nan")
+
+    def one(key):
+        return s[key][0] if s.get(key) else float("nan")
+
+    rows = []
+
+    def row(what, value, goal, met):
+        verdict = "" if met is None else ("met" if met else "missed")
+        rows.append((what, value, goal, verdict))
+
+    start_p, start_b = med("startup_pendro_ms"), med("startup_baseline_ms")
+    ratio = start_p / start_b
+    row(f"Start-up to visible and idle, median of {len(s.get('startup_pendro_ms', []))} runs",
+        f"{start_p:.1f} ms (baseline {start_b:.1f} ms): {ratio:.2f} x", "at most 1.5 x", ratio <= 1.5)
+    row("Close while idle (WM_CLOSE to process end), median", f"{med('close_pendro_ms'):.1f} ms "
+        f"(baseline {med('close_baseline_ms'):.1f} ms)", "", None)
+
+    detect = s.get("detect_ms", [])
+    if detect:
+        p99 = percentile(detect, 99)
+        row(f"Connected state to program exit, {len(detect)} runs", f"median {statistics.median(detect):.1f} ms, "
+            f"99th percentile {p99:.1f} ms, max {max(detect):.1f} ms", "99th percentile at most 100 ms", p99 <= 100)
+
+    latency = one("hangup_latency_ms")
+    n = one("attempts_counted")
+    total = one("attempts_total_ms")
+    service = sum(s.get("attempt_service_ms", []))
+    tick = sum(s.get("attempt_tick_wait_ms", []))
+    hangup = sum(s.get("attempt_hangup_ms", []))
+    if n == n and n > 0:
+        row(f"{int(n)} attempts failing at once: wall time per attempt", f"{total / n:.1f} ms", "", None)
+        minus_service = (total - service - n * latency) / n
+        row("  minus the service's delays (its dial-to-failure time and the hang-up latency of "
+            f"{latency:.0f} ms)", f"{minus_service:.1f} ms", "", None)
+        row("  of which waiting for the next 100-ms tick (failure to hang-up)", f"{tick / n:.1f} ms", "", None)
+        row("  of which the rest of the hang-up and the next dial, beyond the service's latency",
+            f"{hangup / n - latency:.1f} ms", "", None)
+        own = minus_service - tick / n
+        row("  left for the program's own work per attempt", f"{own:.1f} ms", "under 5 ms", own < 5)
+        row("One call of the simulated service, in the caller's process (it reads and writes its state file "
+            "under a lock)", f"{one('service_call_ms'):.2f} ms", "", None)
+        cpu, cpu0 = one("attempt_cpu_ms"), one("attempt_cpu_no_hangup_wait_ms")
+        row("CPU time per attempt with no hang-up wait (latency 0)", f"{cpu0:.2f} ms", "under 5 ms", cpu0 < 5)
+        row(f"CPU time per attempt with the hang-up wait (latency {latency:.0f} ms)",
+            f"{cpu:.2f} ms, of which the wait {cpu - cpu0:.2f} ms", "reported apart", None)
+
+    idle, dialing = one("cpu_idle_ms"), one("cpu_dialing_ms")
+    row("CPU time during 10 s idle", f"{idle:.1f} ms", "no measurable use", idle < 20)
+    row("CPU time during 10 s of dialing (one attempt in progress)", f"{dialing:.1f} ms", "", None)
+
+    for when, label in (("start", "after start"), ("after_100_attempts", "after a 100-attempt run"),
+                        ("after_10_more_runs", "after 10 more runs")):
+        row(f"Memory {label}", f"private {one('mem_private_kib_' + when):.0f} KiB, working set "
+            f"{one('mem_working_set_kib_' + when):.0f} KiB", "", None)
+    growth = one("mem_private_kib_after_10_more_runs") - one("mem_private_kib_after_100_attempts")
+    row("Private bytes growth over the 10 further runs", f"{growth:.0f} KiB", "no growth", growth <= 64)
+
+    for arch in ("win32", "win64"):
+        row(f"Executable size ({arch})", f"{int(exe.get('size_' + arch, 0)):,} bytes", "", None)
+        row(f"Imported DLLs ({arch})", exe.get("imports_" + arch, "").strip().replace(" ", ", "), "", None)
+
+    lines = ["# Benchmarks of Kelvane Pendro! under Wine", "",
+             "Machine: " + ", ".join(f"{k} {v}" for k, v in machine.items()), "",
+             "Timings run the 64-bit build in a fresh Wine prefix on the simulated remote-access service; "
+             "ratios and differences are taken within one run.", "",
+             "| Figure | Measured | Goal | |", "|---|---|---|---|"]
+    lines += [f"| {a} | {b} | {c} | {d} |" for a, b, c, d in rows]
+    (out / "bench.md").write_text("\n".join(lines) + "\n", encoding="utf-8")
+    print("\n".join(lines))
+    plot(out, s, latency)
+
+
+def plot(out, s, latency):
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    fig, ax = plt.subplots(2, 2, figsize=(11, 8))
+    a = ax[0][0]
+    a.boxplot([s.get("startup_pendro_ms", [0]), s.get("startup_baseline_ms", [0])])
+    a.set_xticks([1, 2], ["Pendro.exe", "baseline dialog"])
+    a.set_ylabel("ms")
+    a.set_title("Start-up to visible and idle")
+
+    a = ax[0][1]
+    detect = sorted(s.get("detect_ms", [0]))
+    a.step(detect, [(i + 1) / len(detect) for i in range(len(detect))], where="post")
+    a.axvline(100, color="red", linestyle="--", label="goal for the 99th percentile")
+    a.set_xlabel("ms from the connected state to the program's exit")
+    a.set_ylabel("share of runs")
+    a.set_title("Connection detection")
+    a.legend(loc="lower right")
+
+    a = ax[1][0]
+    parts = [("service: dial to failure", "attempt_service_ms"), ("waiting for the tick", "attempt_tick_wait_ms"),
+             ("hang-up and next dial", "attempt_hangup_ms")]
+    bottom = 0.0
+    for label, key in parts:
+        v = statistics.median(s.get(key, [0]))
+        a.bar(["median attempt"], [v], bottom=bottom, label=label)
+        bottom += v
+    a.axhline(bottom - latency, color="grey", linestyle=":", label=f"hang-up latency ({latency:.0f} ms) ends")
+    a.set_ylabel("ms")
+    a.set_title("Where one failing attempt's time goes")
+    a.legend(fontsize=8)
+
+    a = ax[1][1]
+    whens = ["start", "after_100_attempts", "after_10_more_runs"]
+    x = range(len(whens))
+    a.bar([i - 0.2 for i in x], [s.get("mem_private_kib_" + w, [0])[0] / 1024 for w in whens], 0.4, label="private")
+    a.bar([i + 0.2 for i in x], [s.get("mem_working_set_kib_" + w, [0])[0] / 1024 for w in whens], 0.4,
+          label="working set")
+    a.set_xticks(list(x), ["after start", "after 100 attempts", "after 10 more runs"])
+    a.set_ylabel("MiB")
+    a.set_title("Memory")
+    a.legend()
+
+    fig.tight_layout()
+    fig.savefig(out / "bench.png", dpi=90)
+
+
+if __name__ == "__main__":
+    main(Path(sys.argv[1]))

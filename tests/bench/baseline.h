@@ -1,0 +1,3 @@
+#pragma once
+#define IDD_BASELINE 100
+#define BASELINE_CAPTION "Baseline Dialog"
