@@ -13,12 +13,11 @@ void CDialerCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL b
             return;
         }
     } else {
-        for (int i = 0; i < m_entryNames.GetCount(); ++i) {
-            if (MbsICmp(pszParam, m_entryNames.GetAt(i)) == 0) {
-                m_strEntryName = pszParam;
-                m_nEntryIndex = i;
-                return;
-            }
+        int i = m_entryNames.FindNoCase(pszParam);
+        if (i >= 0) {
+            m_strEntryName = pszParam;
+            m_nEntryIndex = i;
+            return;
         }
     }
     CCommandLineInfo::ParseParam(pszParam, bFlag, bLast);

@@ -42,11 +42,20 @@ void CRasDialer::FreeConns()
     m_pConns = nullptr;
 }
 
-bool CRasDialer::GetEntryProperties(const CString& entry, const CString* phonebook)
+bool CRasDialer::EntryExists(const CString& entry, const CString* phonebook)
 {
     if (entry.IsEmpty()) return false;
     m_dwError = ras::ValidateEntryName(PhonebookArg(phonebook), entry);
-    if (m_dwError != ERROR_ALREADY_EXISTS) return false;
+    if (m_dwError == ERROR_ALREADY_EXISTS) return true;
+    // A name that is free is a name of no entry: a failure, not a success
+    // that the user would be shown as "error 0".
+    if (m_dwError == 0) m_dwError = kRasErrorCannotFindEntry;
+    return false;
+}
+
+bool CRasDialer::GetEntryProperties(const CString& entry, const CString* phonebook)
+{
+    if (!EntryExists(entry, phonebook)) return false;
 
     std::memset(&m_entry, 0, sizeof m_entry);
     m_entry.dwSize = sizeof(RASENTRY_V1);
@@ -72,9 +81,7 @@ bool CRasDialer::GetEntryProperties(const CString& entry, const CString* phonebo
 
 bool CRasDialer::GetDialParams(const CString& entry, const CString* phonebook)
 {
-    if (entry.IsEmpty()) return false;
-    m_dwError = ras::ValidateEntryName(PhonebookArg(phonebook), entry);
-    if (m_dwError != ERROR_ALREADY_EXISTS) return false;
+    if (!EntryExists(entry, phonebook)) return false;
     std::memset(&m_dialParams, 0, sizeof m_dialParams);
     m_dialParams.dwSize = sizeof(RASDIALPARAMS_V1);
     CopyField(m_dialParams.szEntryName, entry);
@@ -185,6 +192,9 @@ bool CRasDialer::EnumConnections()
         DWORD r = ras::EnumConnections(m_pConns, &bytes, &count);
         if (r == kRasErrorBufferTooSmall || r == ERROR_NOT_ENOUGH_MEMORY) {
             FreeConns();
+            // A service that asks for ever more would keep the window frozen
+            // for minutes: past any real number of connections, give up.
+            if (size >= kRasConnBufferLimit) return false;
             size += kRasConnGrowth;
             continue;
         }

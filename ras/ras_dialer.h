@@ -34,6 +34,8 @@ public:
     HRASCONN FoundConnection() const { return m_hFoundConn; }
 
 private:
+    // The entry's existence test; sets the error code either way.
+    bool EntryExists(const CString& entry, const CString* phonebook);
     bool SetCredentialField(const CString& entry, const CString& value, bool password, const CString* phonebook);
     void FreeConns();
 

@@ -155,6 +155,8 @@ static_assert(sizeof(OSVERSIONINFOA) == 148);
 // The connection array grows by sixteen elements at a time.
 constexpr DWORD kRasConnGrowth = 16 * sizeof(RASCONN_V1);
 static_assert(sizeof(void*) != 4 || kRasConnGrowth == 6592);
+// 1,024 connections: far beyond what a machine holds (one per port).
+constexpr DWORD kRasConnBufferLimit = 64 * kRasConnGrowth;
 
 // Notifier of type 0.
 using RasDialFunc = void(WINAPI*)(UINT unMsg, RASCONNSTATE state, DWORD dwError);

@@ -15,7 +15,7 @@ cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
   -DPENDRO_BUILD_TESTS=OFF >/dev/null
 cmake --build build/win32 -j "$jobs"
 cmake -S tests/host -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DFUZZ_SECONDS=15 >/dev/null
 cmake --build build/host -j "$jobs"
 
 echo "== 32-bit executable: import table"

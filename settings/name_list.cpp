@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "mbcs.h"
+
 CNameList::Node* CNameList::NewNode(const char* s, std::size_t len)
 {
     Node* n = static_cast<Node*>(std::malloc(sizeof(Node)));
@@ -89,6 +91,15 @@ const char* CNameList::GetAt(int pos) const
 {
     Node* n = NodeAt(pos < 0 ? 0 : pos);
     return n ? n->text : nullptr;
+}
+
+int CNameList::FindNoCase(const char* s) const
+{
+    if (!s) return -1;
+    int pos = 0;
+    for (Node* n = m_head; n; n = n->next, ++pos)
+        if (MbsICmp(s, n->text) == 0) return pos;
+    return -1;
 }
 
 void CNameList::RemoveAll()

@@ -16,6 +16,9 @@ public:
     bool InsertAfter(int pos, const char* s);
     bool RemoveAt(int pos);
     const char* GetAt(int pos) const;  // lent; valid until the next change
+    // Position of the first string equal to s, letter case ignored (multibyte
+    // aware on Windows); -1 when there is none. One walk of the list.
+    int FindNoCase(const char* s) const;
     void RemoveAll();
 
     // Replaces the content by the strings of a double-NUL-terminated multi-string.

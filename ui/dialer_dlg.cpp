@@ -413,7 +413,10 @@ void CDialerDlg::OnDialState(RASCONNSTATE state, DWORD error)
         AppendLog(RasErrorText(error));
         m_dwRasError = error;
     }
-    UpdateData(FALSE);
+    // A burst is shown once it has been taken in: copying the whole log into
+    // the control for each of thousands of notifications would freeze the window.
+    MSG next;
+    if (!PeekMessageA(&next, m_hWnd, WM_DIAL_STATE, WM_DIAL_STATE, PM_NOREMOVE)) UpdateData(FALSE);
 }
 
 void CDialerDlg::OnDialEntry(WPARAM index)

@@ -1,6 +1,7 @@
 // The Desktop Shortcut button of the main window.
 #include "resource.h"
 #include "shell/desktop_shortcut.h"
+#include "shell/link_name.h"
 #include "ui/dialer_dlg.h"
 
 void CDialerDlg::OnDesktopShortcut()
@@ -28,7 +29,7 @@ void CDialerDlg::OnDesktopShortcut()
 
         CString linkName = LoadText(IDS_SHORTCUT_NAME);
         if (dial) linkName += LoadText(IDS_SHORTCUT_TO) + m_strEntry;
-        for (int i; (i = linkName.FindOneOf("<>|/\"\\")) >= 0;) linkName.Delete(i);
+        linkName = CleanLinkName(linkName);
 
         CString arguments = "\"" + m_strEntry + "\"";
         ok = CreateDesktopShortcut(program, dial ? arguments.c_str() : nullptr, linkName,

@@ -22,9 +22,10 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
     }
 }
 
-static void StartProcess(const std::string& args, const char* lang, PROCESS_INFORMATION* pi)
+static void StartProcess(const std::string& exe, const std::string& args, const char* lang, const char* cwd,
+                         PROCESS_INFORMATION* pi)
 {
-    std::string cmd = "\"" + PendroPath() + "\"" + (args.empty() ? "" : " " + args);
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     char old[64] = "";
     bool hadOld = GetEnvironmentVariableA("LC_ALL", old, sizeof old) > 0;
     if (lang) SetEnvironmentVariableA("LC_ALL", std::string(lang) == "de" ? "de_DE.UTF-8" : "en_US.UTF-8");
@@ -35,14 +36,19 @@ static void StartProcess(const std::string& args, const char* lang, PROCESS_INFO
     BOOL ok = FALSE;
     for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
         std::string line = cmd;
-        ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi);
+        ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd, &si, pi);
         if (!ok) Sleep(300);
     }
     if (lang) SetEnvironmentVariableA("LC_ALL", hadOld ? old : nullptr);
     if (!ok) std::fprintf(stderr, "cannot start %s: %lu\n", cmd.c_str(), GetLastError());
 }
 
-Pendro::Pendro(const std::string& args, const char* lang) { StartProcess(args, lang, &m_pi); }
+Pendro::Pendro(const std::string& args, const char* lang) { StartProcess(PendroPath(), args, lang, nullptr, &m_pi); }
+
+Pendro::Pendro(const std::string& exe, const std::string& args, const char* cwd)
+{
+    StartProcess(exe, args, nullptr, cwd, &m_pi);
+}
 
 Pendro::~Pendro()
 {
@@ -234,7 +240,7 @@ void Pendro::Screenshot(const std::string& name)
 DWORD RunToEnd(const std::string& args, DWORD timeoutMs)
 {
     PROCESS_INFORMATION pi{};
-    StartProcess(args, nullptr, &pi);
+    StartProcess(PendroPath(), args, nullptr, nullptr, &pi);
     if (!pi.hProcess) return 0xFFFFFFFF;
     DWORD r = WaitForSingleObject(pi.hProcess, timeoutMs);
     DWORD code = STILL_ACTIVE;

@@ -23,6 +23,8 @@ class Pendro {
 public:
     // Starts the program with the given arguments; lang "de" starts it German.
     explicit Pendro(const std::string& args = "", const char* lang = nullptr);
+    // A copy of the program elsewhere, started in the given working directory.
+    Pendro(const std::string& exe, const std::string& args, const char* cwd);
     ~Pendro();
     Pendro(const Pendro&) = delete;
     Pendro& operator=(const Pendro&) = delete;

@@ -82,7 +82,7 @@ TEST_F(RasLayerTest, EntryNamesAreCutForTheFieldButValidatedWhole)
     EXPECT_NE(lines[0].find("entry=\"" + name256 + "\""), std::string::npos);
 
     EXPECT_FALSE(d.GetEntryProperties("Nobody", nullptr));
-    EXPECT_EQ(d.GetLastRasError(), 0u);  // a valid name of no entry
+    EXPECT_EQ(d.GetLastRasError(), kRasErrorCannotFindEntry);  // a valid name of no entry: not "error 0"
     EXPECT_FALSE(d.GetEntryProperties("", nullptr));
 }
 
@@ -187,6 +187,28 @@ TEST_F(RasLayerTest, ManyConnectionsAndThePreferenceForConnected)
     EXPECT_FALSE(GetConnectionDeviceName(&gone, device));
     EXPECT_TRUE(device.IsEmpty());
     EXPECT_FALSE(IsConnecting(&gone));
+}
+
+// A service that asks for a larger buffer on every call must not keep the
+// window frozen: the enumeration gives up past any real number of connections.
+TEST_F(RasLayerTest, EnumerationThatNeverFitsGivesUp)
+{
+    for (DWORD code : {kRasErrorBufferTooSmall, static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
+        {
+            rassim::Session s;
+            s.state().faults["RasEnumConnectionsA"] = rassim::Fault{code, 0, 0, false};
+            s.Commit();
+        }
+        CRasDialer d;
+        DWORD start = GetTickCount();
+        EXPECT_FALSE(d.EnumConnections());
+        EXPECT_EQ(d.ConnectionCount(), 0u);
+        EXPECT_EQ(Calls("RasEnumConnectionsA"), 64);  // 16 elements more each time, up to 1,024
+        EXPECT_LT(GetTickCount() - start, 5000u);
+        HRASCONN h = H(7);
+        EXPECT_FALSE(d.FindActiveConnection(&h));
+        EXPECT_EQ(h, H(7));  // a failed enumeration leaves the handle as it was
+    }
 }
 
 TEST_F(RasLayerTest, LeftoverConnectionOfSameEntryAndDeviceTypeIsHungUpFirst)
