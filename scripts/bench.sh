@@ -18,7 +18,7 @@ fi
 
 jobs=$(nproc)
 cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win64 -j "$jobs" --target Pendro bench bench_baseline rasapi32
+cmake --build build/win64 -j "$jobs" --target Pendro bench bench_baseline bench_baseline_imports rasapi32
 cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
   -DPENDRO_BUILD_TESTS=OFF >/dev/null
 cmake --build build/win32 -j "$jobs" --target Pendro
@@ -45,7 +45,8 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   . scripts/wine-env.sh build/win64
   trap pendro_wine_cleanup EXIT
   "$WINE" build/win64/tests/bench.exe "Z:$PWD/build/win64/Pendro.exe" \
-    "Z:$PWD/build/win64/tests/bench_baseline.exe" "Z:$1/samples.txt" $2
+    "Z:$PWD/build/win64/tests/bench_baseline.exe" "Z:$PWD/build/win64/tests/bench_baseline_imports.exe" \
+    "Z:$1/samples.txt" $2
 ' bench "$out" "${quick:+quick}"
 
 /usr/bin/python3 scripts/bench_report.py "$out"  # Debian's, which has matplotlib

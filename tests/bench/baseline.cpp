@@ -4,6 +4,16 @@
 
 #include "baseline.h"
 
+#ifdef BASELINE_WITH_IMPORTS
+// The second yardstick also loads the system libraries the dialer imports, so
+// that their share of the start-up can be told apart from the dialer's own.
+#include <objbase.h>
+#include <shlobj.h>
+void* volatile g_imports[] = {reinterpret_cast<void*>(&SHGetSpecialFolderLocation),
+                              reinterpret_cast<void*>(&CoInitialize), reinterpret_cast<void*>(&RegOpenKeyExA),
+                              reinterpret_cast<void*>(&CreateCompatibleDC)};
+#endif
+
 static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_CLOSE || (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)) {

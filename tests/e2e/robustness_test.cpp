@@ -153,6 +153,77 @@ TEST_F(RobustnessTest, DamagedSettingsAreReadSafely)
     }
 }
 
+// Gives everyone exactly these rights on a key of the current user, and the
+// right to change them back.
+bool Restrict(const char* path, DWORD rights)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, WRITE_DAC, &key) != ERROR_SUCCESS) return false;
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    alignas(DWORD) BYTE buffer[256];
+    auto* acl = reinterpret_cast<ACL*>(buffer);
+    InitializeAcl(acl, sizeof buffer, ACL_REVISION);
+    AddAccessAllowedAce(acl, ACL_REVISION, rights | WRITE_DAC | READ_CONTROL, everyone);
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    LONG r = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
+    FreeSid(everyone);
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS;
+}
+
+TEST_F(RobustnessTest, SettingsKeyReadOnlyOrUnreadable)
+{
+    Entries({{"Alpha", nullptr}, {"Beta", nullptr}});
+    StoreOthers();
+    testutil::WriteValue(kKey, "DefaultEntry", REG_SZ, std::string("Beta", 5));
+    testutil::WriteValue(kKey, "DialPrefix", REG_SZ, std::string("09", 3));
+    struct Restore {
+        ~Restore() { Restrict(kKey, KEY_ALL_ACCESS); }
+    } restore;
+    for (bool readable : {true, false}) {
+        SCOPED_TRACE(readable ? "read-only" : "unreadable");
+        auto before = Stored();
+        ASSERT_TRUE(Restrict(kKey, readable ? KEY_READ : 0));
+        HKEY probe;
+        ASSERT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, readable ? KEY_SET_VALUE : KEY_READ, &probe),
+                  ERROR_SUCCESS) << "the platform did not restrict the key";
+        {
+            Pendro p;
+            ASSERT_TRUE(p.Window());
+            // The store opens its key for reading and writing alike: without
+            // both, the program starts as if it had no settings.
+            EXPECT_EQ(p.SelectedEntry(), "Alpha");
+            EXPECT_EQ(p.Text(kPrefix), "");
+            p.Select("Alpha");
+            p.Click(kQuit);
+            EXPECT_EQ(p.WaitExit(), 0u);  // the failed save is silent
+        }
+        ASSERT_TRUE(Restrict(kKey, KEY_ALL_ACCESS));
+        EXPECT_EQ(Setting("DefaultEntry"), "Beta");  // nothing was written
+        EXPECT_EQ(Setting("DialPrefix"), "09");
+        ExpectOthersKept(before);
+    }
+}
+
+TEST_F(RobustnessTest, ListOfConnectedEntriesAsBinaryData)
+{
+    Entries({{"Alpha", "0@5 fail:678@5"}});
+    testutil::WriteValue(kKey, "DialEntryOK", REG_BINARY, std::string("Alpha\0\0", 7));
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kDial);
+    MessageBoxInfo box = p.WaitMessageBox();  // not a list: Alpha counts as never connected
+    ASSERT_TRUE(box.hwnd);
+    EXPECT_NE(box.text.find("Redial?"), std::string::npos);
+    p.Answer(box, IDNO);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    EXPECT_EQ(Count("RasDialA"), 1u);
+}
+
 TEST_F(RobustnessTest, PhonebookExtremes)
 {
     {
@@ -243,6 +314,7 @@ TEST_F(RobustnessTest, EveryServiceFunctionFailing)
         const char* line;  // the log line that says why the run could not start
     } cases[] = {
         {"RasEnumEntriesA", ERROR_ACCESS_DENIED, false, 0, nullptr},
+        {"RasValidateEntryNameA", 621, false, 0, "Cannot open the phone book file."},
         {"RasGetEntryPropertiesA", 621, false, 0, "Cannot open the phone book file."},
         {"RasGetEntryDialParamsA", 625, false, 0, "Invalid information found in the phone book file."},
         {"RasDialA", 633, false, 1, "The port is already in use or is not configured for Remote Access dial out."},
@@ -337,6 +409,30 @@ TEST_F(RobustnessTest, NotificationsInFloodsAndAfterTheRun)
     EXPECT_EQ(p.LogLines()[0], "Dial attempt 1/100:");
     EXPECT_TRUE(WaitFor([&] { return p.LogLines().size() == 2; }));
     EXPECT_EQ(p.LogLines()[1], "Open port...");
+}
+
+TEST_F(RobustnessTest, VanishedConnection)
+{
+    Entries({{"Alpha", "0@5 hang"}});
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Connections() == 1 && p.LogLines().size() >= 2; }));
+    {
+        rassim::Session s;  // the connection is gone without a word from the service
+        s.state().conns.clear();
+        s.Commit();
+    }
+    Sleep(500);
+    EXPECT_TRUE(p.Enabled(kCancel));  // no news: the attempt waits for its timeout
+    EXPECT_TRUE(Responsive(p));
+    DWORD start = GetTickCount();
+    p.Click(kCancel);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    Script("Alpha", "0@5 hang");
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2 && Connections() == 1; }));
 }
 
 TEST_F(RobustnessTest, PlantedLibrariesAreNeverLoaded)

@@ -45,6 +45,24 @@ TEST(NameListTest, PositionsAndBounds)
     EXPECT_EQ(l.GetCount(), 0);
 }
 
+TEST(NameListTest, FindNoCase)
+{
+    CNameList names;
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(names.Add(("Provider " + std::to_string(i)).c_str()));
+    ASSERT_TRUE(names.Add("Twin"));
+    ASSERT_TRUE(names.Add("TWIN"));
+    EXPECT_EQ(names.FindNoCase("provider 999"), 999);
+    EXPECT_EQ(names.FindNoCase("twin"), 1000);  // the first of names equal but for case
+    EXPECT_EQ(names.FindNoCase("Provider"), -1);  // a beginning is not a match
+    EXPECT_EQ(names.FindNoCase(""), -1);
+    EXPECT_EQ(names.FindNoCase(nullptr), -1);
+    std::string huge(100000, 'P');
+    EXPECT_EQ(names.FindNoCase(huge.c_str()), -1);
+    ASSERT_TRUE(names.Add(huge.c_str()));
+    huge[0] = 'p';
+    EXPECT_EQ(names.FindNoCase(huge.c_str()), 1002);
+}
+
 TEST(NameListTest, FromMultiString)
 {
     CNameList l;
