@@ -300,6 +300,16 @@ TEST_F(RobustnessTest, PhonebookExtremes)
         EXPECT_EQ(p.WaitExit(), 0u);
     }
     EXPECT_EQ(Setting("DefaultEntry"), "Provider 0000");
+
+    // 10,000 arguments, each compared with a thousand names.
+    std::string many;
+    for (int i = 0; i < 10000; ++i) many += "x ";
+    DWORD start = GetTickCount();
+    Pendro p(many + "\"provider 0999\"");
+    ASSERT_TRUE(p.Window());
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 3; }));
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_NE(testutil::JournalLines("RasDialA")[2].find("entry=\"Provider 0999\""), std::string::npos);
 }
 
 // Each function of the service failing with a code it is known to return: the
