@@ -6,7 +6,6 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -129,44 +128,6 @@ struct Process {
         CloseHandle(pi.hThread);
     }
 };
-
-// CPU time of the Linux process that runs a Wine program, from /proc: Wine's
-// GetProcessTimes for another process lags by seconds. -1 when not found.
-double UnixCpuMs(const char* commandLinePart)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA("Z:\\proc\\*", &fd);
-    if (find == INVALID_HANDLE_VALUE) return -1;
-    double result = -1;
-    auto read = [](const std::string& path) {
-        std::string text;
-        HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (f == INVALID_HANDLE_VALUE) return text;
-        char buf[4096];
-        DWORD got = 0;
-        while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
-        CloseHandle(f);
-        return text;
-    };
-    do {
-        if (!std::isdigit(static_cast<unsigned char>(fd.cFileName[0]))) continue;
-        std::string dir = std::string("Z:\\proc\\") + fd.cFileName;
-        std::string cmd = read(dir + "\\cmdline");
-        if (cmd.find(commandLinePart) == std::string::npos || cmd.find("bench") != std::string::npos) continue;
-        std::string stat = read(dir + "\\stat");
-        size_t p = stat.rfind(')');
-        if (p == std::string::npos) continue;
-        std::istringstream fields(stat.substr(p + 2));
-        std::string f;
-        double ticks = 0;
-        for (int i = 3; i <= 15 && fields >> f; ++i)
-            if (i == 14 || i == 15) ticks += std::atof(f.c_str());  // utime, stime
-        result = ticks * 10.0;  // USER_HZ is 100
-        break;
-    } while (FindNextFileA(find, &fd));
-    FindClose(find);
-    return result;
-}
 
 // One journal line: its time stamp and its fields.
 struct Line {
@@ -296,14 +257,14 @@ void Attempts(const std::string& pendro)
     p.Memory("start");
     Put("hangup_latency_ms", latency);
 
-    double cpu0 = UnixCpuMs("Pendro.exe");
+    double cpu0 = testutil::UnixCpuMs("Pendro.exe");
     PostMessageA(p.Item(kDial), BM_CLICK, 0, 0);
     if (!WaitFor(RunOver, &p, 120000)) {
         std::fprintf(stderr, "the 100-attempt run did not end\n");
         return;
     }
     double over = NowMs();
-    Put("attempt_cpu_ms", (UnixCpuMs("Pendro.exe") - cpu0) / 100.0);
+    Put("attempt_cpu_ms", (testutil::UnixCpuMs("Pendro.exe") - cpu0) / 100.0);
     std::vector<Line> dials = Journal("RasDialA"), ends = Journal("AttemptEnd"), hangs = Journal("RasHangUpA");
     auto find = [](const std::vector<Line>& lines, const std::string& handle) -> const Line* {
         for (const Line& l : lines)
@@ -337,7 +298,7 @@ void Attempts(const std::string& pendro)
             s.state().faults[fn] = rassim::Fault{0, 0, 0, false};
         s.Commit();
     }
-    double cpu1 = UnixCpuMs("Pendro.exe");
+    double cpu1 = testutil::UnixCpuMs("Pendro.exe");
     for (int run = 0; run < 10; ++run) {
         PostMessageA(p.Item(kDial), BM_CLICK, 0, 0);
         WaitFor([](void* q) { return !static_cast<Process*>(q)->Enabled(kDial); }, &p, 5000);
@@ -346,7 +307,7 @@ void Attempts(const std::string& pendro)
             return;
         }
     }
-    Put("attempt_cpu_no_hangup_wait_ms", (UnixCpuMs("Pendro.exe") - cpu1) / 1000.0);
+    Put("attempt_cpu_no_hangup_wait_ms", (testutil::UnixCpuMs("Pendro.exe") - cpu1) / 1000.0);
     {
         rassim::Session s;
         int calls = 0;
@@ -365,9 +326,9 @@ void Idle(const std::string& pendro, DWORD seconds)
         Process p;
         if (!p.Start(pendro, "", kCaption) || !p.WaitWindow()) return;
         Sleep(1000);
-        double c0 = UnixCpuMs("Pendro.exe");
+        double c0 = testutil::UnixCpuMs("Pendro.exe");
         Sleep(seconds * 1000);
-        Put("cpu_idle_ms", UnixCpuMs("Pendro.exe") - c0);
+        Put("cpu_idle_ms", testutil::UnixCpuMs("Pendro.exe") - c0);
         PostMessageA(p.main, WM_CLOSE, 0, 0);
         p.WaitExit();
     }
@@ -375,9 +336,9 @@ void Idle(const std::string& pendro, DWORD seconds)
     if (!p.Start(pendro, "Hangs", kCaption) || !p.WaitWindow()) return;
     WaitFor([](void* q) { return static_cast<Process*>(q)->Enabled(kCancel); }, &p, 5000);
     Sleep(500);
-    double c0 = UnixCpuMs("Pendro.exe");
+    double c0 = testutil::UnixCpuMs("Pendro.exe");
     Sleep(seconds * 1000);
-    Put("cpu_dialing_ms", UnixCpuMs("Pendro.exe") - c0);
+    Put("cpu_dialing_ms", testutil::UnixCpuMs("Pendro.exe") - c0);
     PostMessageA(p.Item(kCancel), BM_CLICK, 0, 0);
     WaitFor([](void* q) { return static_cast<Process*>(q)->Enabled(kDial); }, &p, 5000);
     PostMessageA(p.main, WM_CLOSE, 0, 0);

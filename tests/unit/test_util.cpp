@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <cctype>
 #include <sstream>
 
 namespace testutil {
@@ -144,5 +145,43 @@ DWORD Run(const std::string& commandLine, std::string* output, DWORD timeoutMs)
 }
 
 std::string RassimCtl() { return "\"" + WinPath(RASSIMCTL_EXE) + "\""; }
+
+double UnixCpuMs(const char* commandLinePart)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA("Z:\\proc\\*", &fd);
+    if (find == INVALID_HANDLE_VALUE) return -1;
+    double result = -1;
+    auto read = [](const std::string& path) {
+        std::string text;
+        HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (f == INVALID_HANDLE_VALUE) return text;
+        char buf[4096];
+        DWORD got = 0;
+        while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
+        CloseHandle(f);
+        return text;
+    };
+    do {
+        if (!std::isdigit(static_cast<unsigned char>(fd.cFileName[0]))) continue;
+        std::string dir = std::string("Z:\\proc\\") + fd.cFileName;
+        std::string cmd = read(dir + "\\cmdline");
+        if (cmd.find(commandLinePart) == std::string::npos || cmd.find("bench") != std::string::npos ||
+            cmd.find("_tests") != std::string::npos)
+            continue;
+        std::string stat = read(dir + "\\stat");
+        size_t p = stat.rfind(')');
+        if (p == std::string::npos) continue;
+        std::istringstream fields(stat.substr(p + 2));
+        std::string f;
+        double ticks = 0;
+        for (int i = 3; i <= 15 && fields >> f; ++i)
+            if (i == 14 || i == 15) ticks += std::atof(f.c_str());  // utime, stime
+        result = ticks * 10.0;  // USER_HZ is 100
+        break;
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+    return result;
+}
 
 }  // namespace testutil

@@ -34,5 +34,9 @@ std::string WinPath(const std::string& unixPath);
 // Runs a command line, waits for it, and answers its exit code and output.
 DWORD Run(const std::string& commandLine, std::string* output = nullptr, DWORD timeoutMs = 60000);
 std::string RassimCtl();
+// CPU time in ms of the Linux process that runs the Wine program whose command
+// line holds the given text (not a bench or test process), read from /proc:
+// Wine's GetProcessTimes for another process lags by seconds. -1 if none.
+double UnixCpuMs(const char* commandLinePart);
 
 }  // namespace testutil
