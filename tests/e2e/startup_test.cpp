@@ -1,6 +1,7 @@
 // Start-up, the single instance and the main window of the real program.
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "fixture.h"
 
@@ -210,6 +211,73 @@ TEST_F(StartupTest, MinimisedWindowPaintsAndRepaintsWhenRestored)
     COLORREF meter = GetPixel(screen, bar.x, bar.y);
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(meter, RGB(0, 128, 0));
+}
+
+// A truly minimised window has no client area to see. So the window's style is
+// made minimised while it keeps its size: it then paints as minimised, and the
+// icon it draws can be found on the screen.
+TEST_F(StartupTest, MinimisedPaintDrawsTheIconCentred)
+{
+    Entries({{"Alpha", nullptr}});
+    Pendro p;
+    HWND w = p.Window();
+    ASSERT_TRUE(w);
+    EnumChildWindows(
+        w, [](HWND child, LPARAM) { return ShowWindow(child, SW_HIDE), TRUE; }, 0);
+    LONG style = GetWindowLongA(w, GWL_STYLE);
+    SetWindowLongA(w, GWL_STYLE, style | WS_MINIMIZE);
+    ASSERT_TRUE(IsIconic(w));
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    Sleep(400);
+
+    RECT client, frame;
+    GetClientRect(w, &client);
+    GetWindowRect(w, &frame);
+    int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+    // A minimised window paints from its window's corner, not its client's.
+    POINT at = {frame.left + (client.right - cx + 1) / 2, frame.top + (client.bottom - cy + 1) / 2};
+    // The icon as it draws itself: pixels that come out the same on black and
+    // on white are its own; those must be on the screen where it is centred.
+    HMODULE exe = LoadLibraryExA(PendroPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(exe);
+    HICON icon = static_cast<HICON>(LoadImageA(exe, MAKEINTRESOURCEA(146), IMAGE_ICON, cx, cy, 0));
+    ASSERT_TRUE(icon);
+    HDC screen = GetDC(nullptr);
+    auto drawOn = [&](COLORREF ground, std::vector<COLORREF>& out) {
+        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, cx, cy);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        HBRUSH brush = CreateSolidBrush(ground);
+        RECT all = {0, 0, cx, cy};
+        FillRect(mem, &all, brush);
+        DrawIcon(mem, 0, 0, icon);
+        for (int y = 0; y < cy; ++y)
+            for (int x = 0; x < cx; ++x) out.push_back(GetPixel(mem, x, y));
+        SelectObject(mem, old);
+        DeleteObject(brush);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+    };
+    std::vector<COLORREF> onBlack, onWhite;
+    drawOn(RGB(0, 0, 0), onBlack);
+    drawOn(RGB(255, 255, 255), onWhite);
+    auto matches = [&](POINT origin) {
+        int own = 0, same = 0;
+        for (int y = 0; y < cy; ++y)
+            for (int x = 0; x < cx; ++x) {
+                size_t i = static_cast<size_t>(y * cx + x);
+                if (onBlack[i] != onWhite[i]) continue;
+                ++own;
+                if (GetPixel(screen, origin.x + x, origin.y + y) == onBlack[i]) ++same;
+            }
+        return own > 0 && same == own;
+    };
+    EXPECT_TRUE(matches(at)) << "the icon is not where the centre of the client area is";
+    EXPECT_FALSE(matches({at.x + 3, at.y}));  // the comparison can tell a position from another
+    ReleaseDC(nullptr, screen);
+    DestroyIcon(icon);
+    FreeLibrary(exe);
+    SetWindowLongA(w, GWL_STYLE, style);
 }
 
 // Run once per language: the language is the test process's own locale.
