@@ -21,7 +21,6 @@ protected:
         p.Select(entry);
         p.Click(kDial);
     }
-    static bool Idle(Pendro& p) { return p.Enabled(kDial) && !p.Enabled(kCancel); }
     static std::string Journal(const std::string& fn, size_t i)
     {
         auto lines = testutil::JournalLines(fn);

@@ -75,6 +75,18 @@ protected:
         return v.exists ? std::string(v.data.c_str()) : "<absent>";
     }
     static size_t Count(const std::string& fn) { return testutil::JournalLines(fn).size(); }
+    // No run in progress: Dial can be pressed, Cancel cannot.
+    static bool Idle(Pendro& p) { return p.Enabled(kDial) && !p.Enabled(kCancel); }
+    // The password dialog: a dialog of the program with the password edit.
+    static MessageBoxInfo WaitPasswordDialog(Pendro& p)
+    {
+        MessageBoxInfo d;
+        WaitFor([&] {
+            d = p.WaitMessageBox(200);
+            return d.hwnd && GetDlgItem(d.hwnd, 1004);
+        });
+        return d;
+    }
 };
 
 }  // namespace e2e

@@ -52,7 +52,6 @@ protected:
             EXPECT_EQ(Strings(after[name].data), Strings(before.at(name).data)) << name;
         }
     }
-    static bool Idle(Pendro& p) { return p.Enabled(kDial) && !p.Enabled(kCancel); }
     static bool Responsive(Pendro& p)
     {
         DWORD_PTR r = 0;
@@ -503,11 +502,8 @@ TEST_F(RobustnessTest, NoPasswordInClearTextAndNothingOutsideTheUser)
         ASSERT_TRUE(p.Window());
         p.Select("Alpha");
         p.Click(kDial);  // no stored password: the dialog asks for it
-        MessageBoxInfo dlg;
-        ASSERT_TRUE(WaitFor([&] {
-            dlg = p.WaitMessageBox(200);
-            return dlg.hwnd && GetDlgItem(dlg.hwnd, 1004);
-        }));
+        MessageBoxInfo dlg = WaitPasswordDialog(p);
+        ASSERT_TRUE(dlg.hwnd && GetDlgItem(dlg.hwnd, 1004));
         SendMessageA(GetDlgItem(dlg.hwnd, 1004), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(secret.c_str()));
         PostMessageA(GetDlgItem(dlg.hwnd, IDOK), BM_CLICK, 0, 0);
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));

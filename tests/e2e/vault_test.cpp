@@ -18,16 +18,6 @@ protected:
         Entries({{"Alpha", "hang"}, {"Beta", "hang"}});
         testutil::DeleteKey(kPwdKey);  // no stored passwords: Dial asks
     }
-    // The password dialog: a dialog of the program with the password edit.
-    static MessageBoxInfo WaitPasswordDialog(Pendro& p)
-    {
-        MessageBoxInfo d;
-        WaitFor([&] {
-            d = p.WaitMessageBox(200);
-            return d.hwnd && GetDlgItem(d.hwnd, 1004);
-        });
-        return d;
-    }
     static void Type(HWND dlg, const char* password)
     {
         SendMessageA(GetDlgItem(dlg, 1004), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password));
