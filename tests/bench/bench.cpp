@@ -22,7 +22,7 @@ namespace {
 const char kCaption[] = "Kelvane Pendro! - Version 1.0";
 const char kKey[] = "Software\\Kelvane\\Pendro";
 const char kPwdKey[] = "Software\\Kelvane\\Pendro\\Pwd";
-constexpr int kDial = 1000, kLog = 1003, kCancel = 1006;
+constexpr int kDial = 1000, kLog = 1003, kPrefix = 1004, kCancel = 1006;
 
 FILE* g_out;
 
@@ -243,6 +243,26 @@ bool RunOver(void* p)
     return proc->Enabled(kDial) && proc->Log().find("Maximum number of dial attempts reached.") != std::string::npos;
 }
 
+// What one replacement of the progress log's text costs, against the same text
+// sent to the one-line prefix edit: the difference is the multi-line edit's own.
+void EditCost(const Process& p)
+{
+    const char text[] = "Attempt 7 of 100\r\nPrevious error: The remote computer did not respond.\r\n"
+                        "Opening port...\r\nThe remote computer did not respond.\r\n";
+    const std::string prefix(64, '0');
+    for (int id : {kLog, kPrefix}) {
+        const char* value = id == kLog ? text : prefix.c_str();
+        const int n = 50;
+        double t0 = Qpc();
+        for (int i = 0; i < n; ++i) {
+            SendMessageA(p.Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+            SendMessageA(p.Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value));
+        }
+        Put(id == kLog ? "settext_log_ms" : "settext_prefix_ms", (Qpc() - t0) / (2 * n));
+        SendMessageA(p.Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    }
+}
+
 // Attempts that fail at once, 100 in a row, on an entry that has connected
 // before (so nothing asks), in one process; then ten more such runs.
 void Attempts(const std::string& pendro)
@@ -315,6 +335,7 @@ void Attempts(const std::string& pendro)
         Put("attempt_service_calls", calls / 1000.0);
     }
     p.Memory("after_10_more_runs");
+    EditCost(p);
     PostMessageA(p.main, WM_CLOSE, 0, 0);
     p.WaitExit();
 }
