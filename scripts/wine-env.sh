@@ -15,6 +15,11 @@ rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"
 for f in "$WINEPREFIX"/drive_c/users/*/*; do
   if [ -L "$f" ]; then rm -f "$f"; mkdir -p "$f"; fi
 done
+# Wine draws the caption buttons with Marlett; started as wine64 it does not
+# find its own copy, and the close box shows an "r".
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 "$WINESERVER" -p  # stays up for the whole run: each Wine start is then quick
 # Without a window manager Wine waits after every closed message box otherwise.
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
