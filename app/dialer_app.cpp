@@ -5,6 +5,8 @@
 #include "resource.h"
 #include "ui/dialer_dlg.h"
 
+#include <commctrl.h>
+
 #include <new>
 
 static const char kMainCaption[] = "Kelvane Pendro! - Version 1.0";
@@ -33,6 +35,10 @@ BOOL CDialerApp::InitInstance()
     }
 
     Enable3dControls();
+    // With the manifest's Common Controls 6, XP wants the classes registered
+    // before the first dialog is made.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
     CDialerDlg* dlg = new (std::nothrow) CDialerDlg(&cmdInfo, nullptr);
     if (!dlg) return FALSE;
     m_pMainWnd = dlg;

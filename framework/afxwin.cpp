@@ -36,14 +36,6 @@ int CWnd::MessageBox(const char* text, const char* caption, UINT type)
     return ::MessageBoxA(m_hWnd, text, caption, type);
 }
 
-void CWnd::GetWindowText(CString& s) const
-{
-    int n = ::GetWindowTextLengthA(m_hWnd);
-    char* buf = s.GetBuffer(n);
-    int got = ::GetWindowTextA(m_hWnd, buf, n + 1);
-    s.ReleaseBuffer(got < 0 ? 0 : got);
-}
-
 BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
 
 BOOL CWnd::UpdateData(BOOL saveAndValidate)
@@ -118,13 +110,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return FALSE;
     }
 
-    LRESULT result = 0;
-    try {
-        result = wnd->WindowProc(message, wParam, lParam);
-    } catch (...) {
-        // No exception may unwind through the system's dispatcher.
-        result = 0;
-    }
+    LRESULT result = wnd->WindowProc(message, wParam, lParam);
 
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(hwnd, DWLP_USER, 0);
@@ -134,10 +120,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             app->m_pMainWnd = nullptr;
             PostQuitMessage(0);
         }
-        try {
-            wnd->PostNcDestroy();  // may delete the object
-        } catch (...) {
-        }
+        wnd->PostNcDestroy();  // may delete the object
         return TRUE;
     }
     if (ReturnsDirectly(message)) return static_cast<INT_PTR>(result);
@@ -227,6 +210,7 @@ void CComboBox::GetLBText(int index, CString& out) const
         return;
     }
     char* buf = out.GetBuffer(static_cast<int>(n));
+    if (!buf) return;
     LRESULT got = SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf));
     out.ReleaseBuffer(got == CB_ERR ? 0 : static_cast<int>(got));
 }
@@ -256,6 +240,7 @@ void DDX_Text(CDataExchange* pDX, int id, CString& value)
     if (pDX->m_bSaveAndValidate) {
         int n = ::GetWindowTextLengthA(h);
         char* buf = value.GetBuffer(n);
+        if (!buf) return;
         int got = ::GetWindowTextA(h, buf, n + 1);
         value.ReleaseBuffer(got < 0 ? 0 : got);
     } else {
@@ -283,8 +268,9 @@ void DDX_Check(CDataExchange* pDX, int id, int& value)
 
 void CCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast)
 {
+    (void)pszParam;
+    (void)bFlag;
     (void)bLast;
-    if (!bFlag && m_strFileName.IsEmpty()) m_strFileName = pszParam;
 }
 
 CWinApp::CWinApp(const char* appName)
@@ -338,12 +324,6 @@ int AfxWinMain(HINSTANCE instance, int argc, char** argv)
         int dot = name.ReverseFind('.');
         app->m_strAppName = dot >= 0 ? name.Left(dot) : name;
     }
-    BOOL ok = FALSE;
-    try {
-        ok = app->InitInstance();
-    } catch (...) {
-        ok = FALSE;
-    }
-    if (!ok) return 0;
+    if (!app->InitInstance()) return 0;
     return app->Run();
 }

@@ -76,7 +76,6 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
 
     HWND GetDlgItemHwnd(int id) const { return ::GetDlgItem(m_hWnd, id); }
@@ -90,8 +89,6 @@ public:
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     void GetClientRect(RECT* r) const { ::GetClientRect(m_hWnd, r); }
     HMENU GetSystemMenu(BOOL revert) const { return ::GetSystemMenu(m_hWnd, revert); }
-    void SetWindowText(const char* s) { ::SetWindowTextA(m_hWnd, s); }
-    void GetWindowText(CString& s) const;
     virtual BOOL DestroyWindow();
 
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
@@ -142,21 +139,12 @@ protected:
     bool m_bModal = false;
 };
 
-class CButton : public CWnd {
-public:
-    int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
-    void SetCheck(int c) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(c)); }
-};
+class CButton : public CWnd {};
 
-class CEdit : public CWnd {
-public:
-    void SetSel(int start, int end) { SendMessage(EM_SETSEL, static_cast<WPARAM>(start), end); }
-};
+class CEdit : public CWnd {};
 
 class CComboBox : public CWnd {
 public:
-    int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
-    int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     int SetCurSel(int i) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(i))); }
     int AddString(const char* s) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s))); }
     int SelectString(int start, const char* s)
@@ -198,8 +186,6 @@ public:
     virtual ~CCommandLineInfo() = default;
     // One call per argument; a leading '/' or '-' has been removed for a switch.
     virtual void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast);
-
-    CString m_strFileName;  // the first plain argument, as the framework keeps it
 };
 
 class CWinApp : public CCmdTarget {

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "mbcs.h"
 
@@ -56,17 +55,12 @@ CString& CString::operator+=(const char* s)
     if (!s || !*s) return *this;
     CString copy(s);  // s may point into our own buffer
     int n = copy.m_len;
-    Reserve(m_len + n);
+    if (!Reserve(m_len + n)) return *this;
     std::memcpy(m_p + m_len, copy.m_p, static_cast<std::size_t>(n) + 1);
     m_len += n;
     return *this;
 }
 CString& CString::operator+=(const CString& s) { return *this += s.c_str(); }
-CString& CString::operator+=(char c)
-{
-    char buf[2] = {c, 0};
-    return *this += buf;
-}
 
 void CString::Empty() { Free(); }
 
@@ -83,21 +77,38 @@ void CString::Format(const char* fmt, ...)
     va_end(args);
 }
 
+// msvcrt's own formatter keeps the runtime's printf out of the executable;
+// unlike wvsprintf it has no 1,024-character limit.
+static int FormatInto(char* buf, std::size_t size, const char* fmt, va_list args)
+{
+#ifdef _WIN32
+    return _vsnprintf(buf, size, fmt, args);
+#else
+    return std::vsnprintf(buf, size, fmt, args);
+#endif
+}
+
 void CString::FormatV(const char* fmt, va_list args)
 {
-    va_list copy;
-    va_copy(copy, args);
-    int n = std::vsnprintf(nullptr, 0, fmt, copy);
-    va_end(copy);
-    if (n < 0) {
-        Empty();
-        return;
+    // msvcrt answers -1 when the text does not fit instead of its length:
+    // grow until it fits, with room for the NUL it may leave out.
+    for (int cap = 256;; cap *= 2) {
+        CString out;
+        if (cap <= 0 || cap > (1 << 24) || !out.Reserve(cap)) {
+            Empty();
+            return;
+        }
+        va_list copy;
+        va_copy(copy, args);
+        int n = FormatInto(out.m_p, static_cast<std::size_t>(cap), fmt, copy);
+        va_end(copy);
+        if (n >= 0 && n < cap) {
+            out.m_p[n] = 0;
+            out.m_len = n;
+            *this = static_cast<CString&&>(out);
+            return;
+        }
     }
-    CString out;
-    out.Reserve(n);
-    std::vsnprintf(out.m_p, static_cast<std::size_t>(n) + 1, fmt, args);
-    out.m_len = n;
-    *this = static_cast<CString&&>(out);
 }
 
 static bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -135,22 +146,19 @@ CString CString::Mid(int first, int n) const
     return CString(m_p ? m_p + first : nullptr, n);
 }
 
-int CString::Find(char c) const
-{
-    for (int i = 0; i < m_len; ++i)
-        if (m_p[i] == c) return i;
-    return -1;
-}
+// Both walk characters: in a double-byte code page the second byte of a
+// character may look like a backslash or a bar.
 int CString::ReverseFind(char c) const
 {
-    for (int i = m_len - 1; i >= 0; --i)
-        if (m_p[i] == c) return i;
-    return -1;
+    int found = -1;
+    for (int i = 0; i < m_len; i += MbsCharLen(m_p + i))
+        if (MbsCharLen(m_p + i) == 1 && m_p[i] == c) found = i;
+    return found;
 }
 int CString::FindOneOf(const char* set) const
 {
-    for (int i = 0; i < m_len; ++i)
-        if (std::strchr(set, m_p[i])) return i;
+    for (int i = 0; i < m_len; i += MbsCharLen(m_p + i))
+        if (MbsCharLen(m_p + i) == 1 && std::strchr(set, m_p[i])) return i;
     return -1;
 }
 
@@ -166,8 +174,7 @@ void CString::Delete(int pos, int count)
 char* CString::GetBuffer(int minLen)
 {
     if (minLen < m_len) minLen = m_len;
-    Reserve(minLen);
-    return m_p;
+    return Reserve(minLen) ? m_p : nullptr;
 }
 
 void CString::ReleaseBuffer(int newLen)
@@ -182,18 +189,21 @@ void CString::ReleaseBuffer(int newLen)
 int CString::Compare(const char* s) const { return MbsCmp(c_str(), s ? s : ""); }
 int CString::CompareNoCase(const char* s) const { return MbsICmp(c_str(), s ? s : ""); }
 
-void CString::Reserve(int cap)
+// On failure the string stays as it was.
+bool CString::Reserve(int cap)
 {
-    if (cap <= m_cap && m_p) return;
+    if (cap < 0) return false;
+    if (cap <= m_cap && m_p) return true;
     int newCap = m_cap * 2 > cap ? m_cap * 2 : cap;
     char* p = static_cast<char*>(std::malloc(static_cast<std::size_t>(newCap) + 1));
-    if (!p) throw std::bad_alloc();
+    if (!p) return false;
     if (m_p) std::memcpy(p, m_p, static_cast<std::size_t>(m_len) + 1);
     else p[0] = 0;
     Free();  // wipes the old copy
     m_p = p;
     m_cap = newCap;
     m_len = static_cast<int>(std::strlen(p));
+    return true;
 }
 
 void CString::Assign(const char* s, int len)
@@ -209,7 +219,7 @@ void CString::Assign(const char* s, int len)
     if (len > m_cap || !m_p) {
         Free();
         m_p = static_cast<char*>(std::malloc(static_cast<std::size_t>(len) + 1));
-        if (!m_p) throw std::bad_alloc();
+        if (!m_p) return;  // out of memory: the string is empty
         m_cap = len;
     } else if (len < m_len) {
         SecureWipe(m_p + len, static_cast<std::size_t>(m_len - len));

@@ -20,15 +20,12 @@ public:
     CString& operator=(CString&& s) noexcept;
     CString& operator+=(const char* s);
     CString& operator+=(const CString& s);
-    CString& operator+=(char c);
 
     operator const char*() const { return m_p ? m_p : ""; }
     const char* c_str() const { return m_p ? m_p : ""; }
     int GetLength() const { return m_len; }
     bool IsEmpty() const { return m_len == 0; }
     void Empty();
-    char GetAt(int i) const { return m_p[i]; }
-    void SetAt(int i, char c) { m_p[i] = c; }
 
     // Overwrites every character with a blank; the length stays.
     void Blank();
@@ -42,7 +39,6 @@ public:
     CString Left(int n) const;
     CString Mid(int first) const;
     CString Mid(int first, int n) const;
-    int Find(char c) const;
     int ReverseFind(char c) const;
     int FindOneOf(const char* set) const;
     void Delete(int pos, int count = 1);
@@ -58,7 +54,7 @@ public:
     bool operator!=(const CString& s) const { return Compare(s) != 0; }
 
 private:
-    void Reserve(int cap);
+    bool Reserve(int cap);
     void Assign(const char* s, int len);
     void Free();
 

@@ -15,6 +15,10 @@ bool CString::LoadString(unsigned id)
     }
     int n = WideCharToMultiByte(CP_ACP, 0, wide, wlen, nullptr, 0, nullptr, nullptr);
     char* buf = GetBuffer(n);
+    if (!buf) {
+        Empty();
+        return false;
+    }
     WideCharToMultiByte(CP_ACP, 0, wide, wlen, buf, n, nullptr, nullptr);
     ReleaseBuffer(n);
     return true;

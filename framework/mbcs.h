@@ -1,5 +1,5 @@
-// Multibyte-aware comparisons of the ANSI code page, with a portable fallback
-// so the platform-free code also builds on the host.
+// Multibyte-aware comparisons and character walks of the ANSI code page, with
+// a portable fallback so the platform-free code also builds on the host.
 #pragma once
 #include <cstring>
 #ifdef _WIN32
@@ -12,8 +12,31 @@ inline int MbsICmp(const char* a, const char* b)
 {
     return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b));
 }
+// The first byte of a double-byte character, as the _mbs functions see it.
+inline bool MbsIsLeadByte(char c) { return _ismbblead(static_cast<unsigned char>(c)) != 0; }
 #else
 #include <strings.h>
 inline int MbsCmp(const char* a, const char* b) { return std::strcmp(a, b); }
 inline int MbsICmp(const char* a, const char* b) { return strcasecmp(a, b); }
+// The host has no ANSI code page: single bytes, unless a test picks one of
+// the double-byte code pages.
+inline int g_hostCodePage = 0;
+inline bool MbsIsLeadByte(char c)
+{
+    unsigned char b = static_cast<unsigned char>(c);
+    if (g_hostCodePage == 932) return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    if (g_hostCodePage == 936 || g_hostCodePage == 949 || g_hostCodePage == 950) return b >= 0x81 && b <= 0xFE;
+    return false;
+}
 #endif
+
+// Bytes in the character at p: 2 for a lead byte followed by its trail byte.
+inline int MbsCharLen(const char* p) { return MbsIsLeadByte(*p) && p[1] ? 2 : 1; }
+
+// True when the last character of s is c (a single-byte character).
+inline bool MbsEndsWith(const char* s, char c)
+{
+    bool last = false;
+    for (const char* p = s; *p; p += MbsCharLen(p)) last = MbsCharLen(p) == 1 && *p == c;
+    return last;
+}

@@ -26,36 +26,46 @@ void Resolve(HMODULE dll, const char* name, F& fn)
     fn = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
 }
 
+Api Load()
+{
+    Api a{};
+    char path[MAX_PATH + 16];
+    UINT n = GetSystemDirectoryA(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        a.loadError = ERROR_MOD_NOT_FOUND;
+        return a;
+    }
+    lstrcatA(path, "\\rasapi32.dll");
+    HMODULE dll = LoadLibraryA(path);  // held for the life of the process
+    if (!dll) {
+        a.loadError = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
+        return a;
+    }
+    Resolve(dll, "RasValidateEntryNameA", a.validateEntryName);
+    Resolve(dll, "RasGetEntryPropertiesA", a.getEntryProperties);
+    Resolve(dll, "RasGetEntryDialParamsA", a.getEntryDialParams);
+    Resolve(dll, "RasSetEntryDialParamsA", a.setEntryDialParams);
+    Resolve(dll, "RasSetCredentialsA", a.setCredentials);
+    Resolve(dll, "RasEnumEntriesA", a.enumEntries);
+    Resolve(dll, "RasDialA", a.dial);
+    Resolve(dll, "RasHangUpA", a.hangUp);
+    Resolve(dll, "RasGetConnectStatusA", a.getConnectStatus);
+    Resolve(dll, "RasEnumConnectionsA", a.enumConnections);
+    Resolve(dll, "RasGetErrorStringA", a.getErrorString);
+    return a;
+}
+
+// Every call comes from the user-interface thread, so a plain flag suffices.
+Api g_api;
+bool g_loaded = false;
+
 const Api& GetApi()
 {
-    static const Api api = [] {
-        Api a{};
-        char path[MAX_PATH + 16];
-        UINT n = GetSystemDirectoryA(path, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH) {
-            a.loadError = ERROR_MOD_NOT_FOUND;
-            return a;
-        }
-        lstrcatA(path, "\\rasapi32.dll");
-        HMODULE dll = LoadLibraryA(path);  // held for the life of the process
-        if (!dll) {
-            a.loadError = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
-            return a;
-        }
-        Resolve(dll, "RasValidateEntryNameA", a.validateEntryName);
-        Resolve(dll, "RasGetEntryPropertiesA", a.getEntryProperties);
-        Resolve(dll, "RasGetEntryDialParamsA", a.getEntryDialParams);
-        Resolve(dll, "RasSetEntryDialParamsA", a.setEntryDialParams);
-        Resolve(dll, "RasSetCredentialsA", a.setCredentials);
-        Resolve(dll, "RasEnumEntriesA", a.enumEntries);
-        Resolve(dll, "RasDialA", a.dial);
-        Resolve(dll, "RasHangUpA", a.hangUp);
-        Resolve(dll, "RasGetConnectStatusA", a.getConnectStatus);
-        Resolve(dll, "RasEnumConnectionsA", a.enumConnections);
-        Resolve(dll, "RasGetErrorStringA", a.getErrorString);
-        return a;
-    }();
-    return api;
+    if (!g_loaded) {
+        g_api = Load();
+        g_loaded = true;
+    }
+    return g_api;
 }
 
 template <class F, class... Args>

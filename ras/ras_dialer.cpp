@@ -34,7 +34,11 @@ bool StatusOf(HRASCONN h, RASCONNSTATUS_V1& status)
 
 }  // namespace
 
-CRasDialer::~CRasDialer() { FreeConns(); }
+CRasDialer::~CRasDialer()
+{
+    FreeConns();
+    SecureWipe(&m_dialParams, sizeof m_dialParams);  // may hold a password
+}
 
 void CRasDialer::FreeConns()
 {
@@ -103,6 +107,7 @@ bool CRasDialer::GetEntryUserName(const CString& entry, CString& userName, const
 {
     if (!GetDialParams(entry, phonebook)) return false;
     userName = CString(m_dialParams.szUserName, static_cast<int>(strnlen(m_dialParams.szUserName, kUnLen)));
+    SecureWipe(m_dialParams.szPassword, sizeof m_dialParams.szPassword);  // read along, not wanted
     return true;
 }
 
@@ -266,7 +271,10 @@ bool EnumPhonebookEntries(CNameList& names, const CString* phonebook)
         char name[kRasMaxEntryName + 1];
         std::memcpy(name, entries[i].szEntryName, sizeof name);
         name[kRasMaxEntryName] = 0;
-        if (!names.Add(name)) return false;
+        if (!names.Add(name)) {
+            names.RemoveAll();  // a failed enumeration leaves no half list
+            return false;
+        }
     }
     return true;
 }

@@ -21,7 +21,7 @@ cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cma
 cmake --build build/win64 -j "$jobs" --target Pendro bench bench_baseline bench_baseline_imports rasapi32
 cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
   -DPENDRO_BUILD_TESTS=OFF >/dev/null
-cmake --build build/win32 -j "$jobs" --target Pendro
+cmake --build build/win32 -j "$jobs" --target Pendro bench_baseline
 
 out=$root/build/bench
 rm -rf "$out"; mkdir -p "$out"
@@ -37,6 +37,7 @@ for arch in win32 win64; do
   exe=build/$arch/Pendro.exe
   objdump=$([ $arch = win32 ] && echo i686-w64-mingw32-objdump || echo x86_64-w64-mingw32-objdump)
   echo "size_$arch $(stat -c %s "$exe")" >> "$out/exe.txt"
+  echo "baseline_size_$arch $(stat -c %s build/$arch/bench_baseline.exe)" >> "$out/exe.txt"
   echo "imports_$arch $("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')" >> "$out/exe.txt"
 done
 
@@ -45,7 +46,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   . scripts/wine-env.sh build/win64
   trap pendro_wine_cleanup EXIT
   "$WINE" build/win64/tests/bench.exe "Z:$PWD/build/win64/Pendro.exe" \
-    "Z:$PWD/build/win64/tests/bench_baseline.exe" "Z:$PWD/build/win64/tests/bench_baseline_imports.exe" \
+    "Z:$PWD/build/win64/bench_baseline.exe" "Z:$PWD/build/win64/tests/bench_baseline_imports.exe" \
     "Z:$1/samples.txt" $2
 ' bench "$out" "${quick:+quick}"
 

@@ -2,6 +2,7 @@
 # The demo: a fresh Wine prefix, the demo providers, then the program.
 set -euo pipefail
 build=$1 mode=${2:-}
+shift  # what follows the build folder is for the program, unless it is --screenshot
 . scripts/wine-env.sh "$build" "$PWD/build/demo-prefix"
 trap pendro_wine_cleanup EXIT
 . scripts/demo-providers.sh

@@ -32,15 +32,18 @@ LONG CRegKeyHandle::QueryStringValue(CString& out, const CString& valueName)
     DWORD size = 0;
     LONG r = RegQueryValueExA(m_hKey, valueName, nullptr, nullptr, nullptr, &size);
     if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA) return r;
-    std::unique_ptr<char[]> buf(new (std::nothrow) char[size + 1]);
+    const DWORD allocated = size + 1;
+    std::unique_ptr<char[]> buf(new (std::nothrow) char[allocated]);
     if (!buf) return ERROR_NOT_ENOUGH_MEMORY;
+    // The value may have grown since the first call: then this one fails with
+    // the new size, which says nothing about what was allocated.
     r = RegQueryValueExA(m_hKey, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buf.get()), &size);
-    if (r == ERROR_SUCCESS) {
+    if (r == ERROR_SUCCESS && size < allocated) {
         // The data need not carry its NUL: never read past what was returned.
         buf[size] = 0;
         out = CString(buf.get(), static_cast<int>(strnlen(buf.get(), size)));
     }
-    SecureWipe(buf.get(), size);
+    SecureWipe(buf.get(), allocated);
     return r;
 }
 
@@ -65,44 +68,45 @@ LONG CRegKeyHandle::DeleteAllValues()
 
 // ---- CRegValueStore -----------------------------------------------------------
 
-namespace {
-// Failure codes raised inside Load and Save and caught there.
-enum StoreFailure { kNoKey = 1, kNoResources = 2 };
-}
-
 void CRegValueStore::SetKeyPath(const char* path) { SetKeyPath(CString(path)); }
 void CRegValueStore::SetKeyPath(const CString& path) { m_keyPath = path; }
 
 bool CRegValueStore::Load()
 {
+    if (m_keyPath.IsEmpty()) return false;
     CRegKeyHandle key;
-    try {
-        if (m_keyPath.IsEmpty()) throw kNoKey;
-        if (key.Open(HKEY_CURRENT_USER, m_keyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) throw kNoKey;
-        LoadValues(key.Get());
-    } catch (StoreFailure) {
-        return false;  // the key closes itself
+    LONG r = key.Open(HKEY_CURRENT_USER, m_keyPath, KEY_ALL_ACCESS);
+    if (r != ERROR_SUCCESS) {
+        // Only a key that is not there is known to hold nothing.
+        m_bIncomplete = r != ERROR_FILE_NOT_FOUND;
+        return false;
     }
-    return true;
+    m_bIncomplete = !LoadValues(key.Get());
+    return !m_bIncomplete;
 }
 
-void CRegValueStore::LoadValues(HKEY key)
+// False when the key's values could not all be read.
+bool CRegValueStore::LoadValues(HKEY key)
 {
     DWORD maxName = 0, maxData = 0;
     if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, &maxData,
                          nullptr, nullptr) != ERROR_SUCCESS)
-        throw kNoResources;
+        return false;
     std::unique_ptr<char[]> name(new (std::nothrow) char[maxName + 1]);
     // One spare byte past the longest data, so a string can always be closed.
     std::unique_ptr<char[]> data(new (std::nothrow) char[maxData + 1]);
-    if (!name || !data) throw kNoResources;
+    if (!name || !data) return false;
 
     Clear();
+    bool complete = true;
     for (DWORD index = 0;; ++index) {
         DWORD nameLen = maxName + 1, dataLen = maxData, type = 0;
         LONG r = RegEnumValueA(key, index, name.get(), &nameLen, nullptr, &type,
                                reinterpret_cast<BYTE*>(data.get()), &dataLen);
-        if (r != ERROR_SUCCESS) break;
+        if (r != ERROR_SUCCESS) {
+            complete = r == ERROR_NO_MORE_ITEMS;
+            break;
+        }
         if (nameLen == 0 || name[0] == 0) continue;  // the unnamed default value
         if (dataLen > maxData) dataLen = maxData;
         SelectName(name.get());
@@ -115,59 +119,58 @@ void CRegValueStore::LoadValues(HKEY key)
         }
     }
     SecureWipe(data.get(), maxData + 1);
+    return complete;
+}
+
+// Creates the components of the key path that do not exist, outermost first.
+bool CRegValueStore::CreateMissingKeys()
+{
+    CNameList missing;
+    CString path = m_keyPath;
+    while (!path.IsEmpty()) {
+        CRegKeyHandle probe;
+        if (probe.Open(HKEY_CURRENT_USER, path, KEY_ALL_ACCESS) == ERROR_SUCCESS) break;
+        int slash = path.ReverseFind('\\');
+        CString tail = path.Mid(slash + 1);
+        path = slash >= 0 ? path.Left(slash) : CString();
+        if (!tail.IsEmpty() && !missing.InsertAt(0, tail)) return false;
+    }
+    while (missing.GetCount() > 0) {
+        CRegKeyHandle parent;
+        HKEY parentKey = HKEY_CURRENT_USER;
+        if (!path.IsEmpty()) {
+            if (parent.Open(HKEY_CURRENT_USER, path, KEY_ALL_ACCESS) != ERROR_SUCCESS) return false;
+            parentKey = parent.Get();
+        }
+        HKEY created = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(parentKey, missing.GetAt(0), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                            &created, &disposition) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(created);
+        if (!path.IsEmpty()) path += "\\";
+        path += missing.GetAt(0);
+        missing.RemoveAt(0);
+    }
+    return true;
 }
 
 bool CRegValueStore::Save()
 {
-    try {
-        if (m_keyPath.IsEmpty()) throw kNoKey;
-
-        // The deepest key on the path that exists; the components below it go
-        // into the missing list, outermost first.
-        CNameList missing;
-        CString path = m_keyPath;
-        while (!path.IsEmpty()) {
-            CRegKeyHandle probe;
-            if (probe.Open(HKEY_CURRENT_USER, path, KEY_ALL_ACCESS) == ERROR_SUCCESS) break;
-            int slash = path.ReverseFind('\\');
-            CString tail = path.Mid(slash + 1);
-            path = slash >= 0 ? path.Left(slash) : CString();
-            if (!tail.IsEmpty() && !missing.InsertAt(0, tail)) throw kNoResources;
-        }
-
-        while (missing.GetCount() > 0) {
-            CRegKeyHandle parent;
-            HKEY parentKey = HKEY_CURRENT_USER;
-            if (!path.IsEmpty()) {
-                if (parent.Open(HKEY_CURRENT_USER, path, KEY_ALL_ACCESS) != ERROR_SUCCESS) throw kNoKey;
-                parentKey = parent.Get();
-            }
-            HKEY created = nullptr;
-            DWORD disposition = 0;
-            if (RegCreateKeyExA(parentKey, missing.GetAt(0), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                nullptr, &created, &disposition) != ERROR_SUCCESS)
-                throw kNoResources;
-            RegCloseKey(created);
-            if (!path.IsEmpty()) path += "\\";
-            path += missing.GetAt(0);
-            missing.RemoveAt(0);
-        }
-
-        CRegKeyHandle key;
-        if (key.Open(HKEY_CURRENT_USER, m_keyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
-            key.DeleteAllValues();
-        } else {
-            HKEY created = nullptr;
-            DWORD disposition = 0;
-            if (RegCreateKeyExA(HKEY_CURRENT_USER, m_keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                nullptr, &created, &disposition) != ERROR_SUCCESS)
-                throw kNoKey;
-            key.Attach(created);
-        }
-        SaveValues(key.Get());
-    } catch (StoreFailure) {
-        return false;
+    if (m_keyPath.IsEmpty() || m_bIncomplete) return false;
+    if (!CreateMissingKeys()) return false;
+    CRegKeyHandle key;
+    if (key.Open(HKEY_CURRENT_USER, m_keyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        key.DeleteAllValues();
+    } else {
+        HKEY created = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, m_keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                            &created, &disposition) != ERROR_SUCCESS)
+            return false;
+        key.Attach(created);
     }
+    SaveValues(key.Get());
     return true;
 }
 

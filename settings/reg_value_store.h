@@ -37,7 +37,11 @@ public:
     bool Save() override;
 
 private:
-    void LoadValues(HKEY key);
+    bool LoadValues(HKEY key);
     void SaveValues(HKEY key);
+    bool CreateMissingKeys();
     CString m_keyPath;
+    // Set when the key exists but could not be read whole: a save would then
+    // delete values the store never saw, so it saves nothing.
+    bool m_bIncomplete = false;
 };

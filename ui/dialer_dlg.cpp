@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "dial_timing.h"
+#include "handles.h"
 #include "ras/ras_dialer.h"
 #include "ras/ras_texts.h"
 #include "resource.h"
@@ -161,7 +162,7 @@ void CDialerDlg::SaveSettings()
 
 void CDialerDlg::OnCancel()
 {
-    if (m_bDialing) return;
+    if (RunInProgress()) return;
     SaveSettings();
     DestroyWindow();
 }
@@ -181,23 +182,20 @@ void CDialerDlg::OnCancelButton()
 void CDialerDlg::OnPaint()
 {
     if (IsIconic()) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(m_hWnd, &ps);
-        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        CPaintDC dc(m_hWnd);
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.Get()), 0);
         RECT rect;
         GetClientRect(&rect);
         int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
         int x = (rect.right - rect.left - cx + 1) / 2;
         int y = (rect.bottom - rect.top - cy + 1) / 2;
-        DrawIcon(dc, x, y, m_hIcon);
-        EndPaint(m_hWnd, &ps);
+        DrawIcon(dc.Get(), x, y, m_hIcon);
         return;
     }
     Default();
     if (m_bmpPromo.GetSafeHandle()) {
-        HDC dc = GetDC(m_hWnd);
-        DrawTransparentBitmap(dc, m_bmpPromo, 16, 16, RGB(192, 192, 192));
-        ReleaseDC(m_hWnd, dc);
+        CClientDC dc(m_hWnd);
+        if (dc.Get()) DrawTransparentBitmap(dc.Get(), m_bmpPromo, 16, 16, RGB(192, 192, 192));
     }
 }
 
@@ -236,9 +234,17 @@ void CDialerDlg::AppendLog(const CString& line)
 
 void CDialerDlg::OnDial()
 {
-    // A click that arrives while a run is in progress (posted by a dial request
-    // from another instance) would orphan the run's connection: ignore it.
-    if (m_bDialing) return;
+    // A click or dial request that arrives while a run is in progress, also
+    // during Dial's own questions, would start a second run inside the first
+    // (and store one entry's password under another): ignore it.
+    if (RunInProgress()) return;
+    m_bInDial = true;
+    BeginRun();
+    m_bInDial = false;
+}
+
+void CDialerDlg::BeginRun()
+{
     UpdateData(TRUE);
     m_strLog.Empty();
     UpdateData(FALSE);
@@ -421,7 +427,7 @@ void CDialerDlg::OnDialState(RASCONNSTATE state, DWORD error)
 
 void CDialerDlg::OnDialEntry(WPARAM index)
 {
-    if (m_bDialing) return;  // a run is in progress; see OnDial
+    if (RunInProgress()) return;  // see OnDial
     CNameList names;
     if (!EnumPhonebookEntries(names, nullptr)) return;
     if (index >= static_cast<WPARAM>(names.GetCount())) return;
@@ -456,16 +462,19 @@ void CDialerDlg::OnPassword()
         MessageBox(LoadText(IDS_SELECT_PROVIDER), LoadText(IDS_ERROR), MB_ICONSTOP);
         return;
     }
+    // The password belongs to the entry the dialog was opened for, whatever
+    // happens to the selection while it is open.
+    const CString entry = m_strEntry;
     CString password;
     bool dontSave = false;
     {
-        CPasswordDlg dlg(m_strEntry, &dontSave, &password, this);
+        CPasswordDlg dlg(entry, &dontSave, &password, this);
         if (dlg.DoModal() != IDOK) {
             m_bPasswordCancelled = true;
             return;
         }
     }
-    if (!SaveProviderPassword(m_strEntry, password, dontSave))
+    if (!SaveProviderPassword(entry, password, dontSave))
         MessageBox(LoadText(IDS_PWD_SAVE_FAILED), LoadText(IDS_ERROR), MB_ICONSTOP);
     password.Blank();
 }

@@ -54,6 +54,10 @@ private:
     void WriteBackCredentials();
     void OnDialState(RASCONNSTATE state, DWORD error);
     void OnDialEntry(WPARAM index);
+    void BeginRun();
+    // From the first line of OnDial to the end of the run: its questions and
+    // the password dialog run modal loops in which requests still arrive.
+    bool RunInProgress() const { return m_bDialing || m_bInDial; }
 
     CButton m_btnShortcut;
     CEdit m_editLog;
@@ -87,4 +91,5 @@ private:
     RASCONNSTATE m_nRasState = 0;
     bool m_bWin2000 = false;
     bool m_bPasswordCancelled = false;
+    bool m_bInDial = false;
 };

@@ -1,14 +1,16 @@
 #include "hex_text.h"
 
-std::string ToHexText(const unsigned char* data, std::size_t len)
+CString ToHexText(const unsigned char* data, std::size_t len)
 {
     static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(len * 2);
+    CString out;
+    char* p = out.GetBuffer(static_cast<int>(len * 2));
+    if (!p) return out;
     for (std::size_t i = 0; i < len; ++i) {
-        out += kDigits[data[i] >> 4];
-        out += kDigits[data[i] & 15];
+        p[2 * i] = kDigits[data[i] >> 4];
+        p[2 * i + 1] = kDigits[data[i] & 15];
     }
+    out.ReleaseBuffer(static_cast<int>(len * 2));
     return out;
 }
 

@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <new>
-#include <string>
 
 #include "afxwin.h"
 #include "hex_text.h"
@@ -27,9 +26,9 @@ bool SaveProviderPassword(const CString& entry, const CString& password, bool do
         CString passphrase = LoadText(IDS_PASSPHRASE);
         CPwdCipher cipher;
         if (!cipher.EncryptString(passphrase, password, buffer.get(), &capacity)) return false;
-        std::string hex = ToHexText(buffer.get(), capacity);
+        CString hex = ToHexText(buffer.get(), capacity);
         store.SelectName(entry);
-        store.SetValue(hex.c_str());
+        store.SetValue(hex);
     }
     return store.Save();
 }

@@ -4,43 +4,29 @@
 #include <memory>
 #include <new>
 
-namespace {
-enum DeriveStage { kNoContext = 1, kNoHash = 2, kNoKey = 3 };
-}
-
 bool CPwdCipher::DeriveKey(const BYTE* material, DWORD materialLen)
 {
-    m_hProv = 0;
-    m_hKey = 0;
-    HCRYPTHASH hash = 0;
-    try {
-        if (!CryptAcquireContextA(&m_hProv, nullptr, nullptr, PROV_RSA_FULL, 0) &&
-            !CryptAcquireContextA(&m_hProv, nullptr, nullptr, PROV_RSA_FULL, CRYPT_NEWKEYSET)) {
-            m_hProv = 0;
-            throw kNoContext;
-        }
-        if (!CryptCreateHash(m_hProv, CALG_MD5, 0, 0, &hash)) throw kNoHash;
-        if (!CryptHashData(hash, material, materialLen, 0)) throw kNoKey;
-        if (!CryptDeriveKey(m_hProv, CALG_RC2, hash, 0, &m_hKey)) {
-            m_hKey = 0;
-            throw kNoKey;
-        }
-        CryptDestroyHash(hash);
-        return true;
-    } catch (DeriveStage stage) {
-        if (stage == kNoKey) CryptDestroyHash(hash);
-        if (stage >= kNoHash) CryptReleaseContext(m_hProv, 0);
-        m_hProv = 0;
+    ReleaseKey();
+    HCRYPTPROV hProv = 0;
+    if (!CryptAcquireContextA(&hProv, nullptr, nullptr, PROV_RSA_FULL, 0) &&
+        !CryptAcquireContextA(&hProv, nullptr, nullptr, PROV_RSA_FULL, CRYPT_NEWKEYSET))
         return false;
-    }
+    CCryptProv prov(hProv);
+    HCRYPTHASH hHash = 0;
+    if (!CryptCreateHash(prov.Get(), CALG_MD5, 0, 0, &hHash)) return false;
+    CCryptHash hash(hHash);  // destroyed before the provider, which outlives this scope
+    if (!CryptHashData(hash.Get(), material, materialLen, 0)) return false;
+    HCRYPTKEY hKey = 0;
+    if (!CryptDeriveKey(prov.Get(), CALG_RC2, hash.Get(), 0, &hKey)) return false;
+    m_prov = static_cast<CCryptProv&&>(prov);
+    m_key.Reset(hKey);
+    return true;
 }
 
 void CPwdCipher::ReleaseKey()
 {
-    if (m_hKey) CryptDestroyKey(m_hKey);
-    if (m_hProv) CryptReleaseContext(m_hProv, 0);
-    m_hKey = 0;
-    m_hProv = 0;
+    m_key.Reset();
+    m_prov.Reset();
 }
 
 bool CPwdCipher::Run(bool encrypt, const BYTE* material, DWORD materialLen, const BYTE* in, DWORD inLen, BYTE* out,
@@ -54,8 +40,8 @@ bool CPwdCipher::Run(bool encrypt, const BYTE* material, DWORD materialLen, cons
     }
     std::memcpy(out, in, inLen);
     DWORD len = inLen;
-    BOOL ok = encrypt ? CryptEncrypt(m_hKey, 0, TRUE, 0, out, &len, *capacity)
-                      : CryptDecrypt(m_hKey, 0, TRUE, 0, out, &len);
+    BOOL ok = encrypt ? CryptEncrypt(m_key.Get(), 0, TRUE, 0, out, &len, *capacity)
+                      : CryptDecrypt(m_key.Get(), 0, TRUE, 0, out, &len);
     DWORD err = ok ? 0 : GetLastError();
     ReleaseKey();
     if (ok) {

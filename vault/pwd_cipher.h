@@ -2,6 +2,7 @@
 // an RC2 key derived from it, one operation, everything released again.
 #pragma once
 #include "cstring.h"
+#include "handles.h"
 #include "win.h"
 #include <wincrypt.h>
 
@@ -21,12 +22,13 @@ public:
     bool EncryptString(const CString& passphrase, const CString& password, BYTE* out, DWORD* capacity);
     bool DecryptString(const CString& passphrase, const BYTE* cipher, DWORD cipherLen, CString& password);
 
-    bool HoldsHandles() const { return m_hProv != 0 || m_hKey != 0; }
+    bool HoldsHandles() const { return m_prov || m_key; }
 
 private:
     bool Run(bool encrypt, const BYTE* material, DWORD materialLen, const BYTE* in, DWORD inLen, BYTE* out,
              DWORD* capacity);
 
-    HCRYPTPROV m_hProv = 0;
-    HCRYPTKEY m_hKey = 0;
+    // The key is declared last: it is destroyed before its provider is released.
+    CCryptProv m_prov;
+    CCryptKey m_key;
 };

@@ -92,6 +92,15 @@ TEST_F(DialTest, EntryThatConnectedBeforeRedialsToTheLimitWithoutAsking)
     EXPECT_EQ(lines[5], "Error during connection process: There is no answer.");
     EXPECT_EQ(lines[6], "Maximum number of dial attempts reached.");
     EXPECT_EQ(Count("RasSetCredentialsA"), 100u);  // written back after every failure, the last included
+
+    // The limit keeps the last failure for the next run's first block.
+    Script("Alpha", "0@10 hang");
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 101; }));
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 2; }));
+    EXPECT_EQ(p.LogLines()[0], "Dial attempt 1/100:");
+    EXPECT_EQ(p.LogLines()[1], "Previous error: There is no answer.");
+    p.Click(kCancel);
 }
 
 TEST_F(DialTest, ConnectionIsRecordedOnceAndLeftUpWhenTheProgramCloses)
@@ -139,18 +148,29 @@ TEST_F(DialTest, ConnectionIsRecordedOnceAndLeftUpWhenTheProgramCloses)
 
 TEST_F(DialTest, DisconnectionWithoutCauseEndsTheRun)
 {
-    Entries({{"Alpha", "0@10 1@10 disconnected@10"}});
+    Entries({{"Alpha", "0@10 fail:676@10"}});
+    Script("Alpha", "0@10 1@10 disconnected@10");
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
     Pendro p;
     Start(p, "Alpha");
-    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
     ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
     EXPECT_TRUE(p.NoMessageBox(300));
     auto lines = p.LogLines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "Disconnected.");
     EXPECT_EQ(lines.back(), "Disconnected while dialing (reason unknown). Aborting automated redial process.");
-    EXPECT_EQ(Count("RasSetCredentialsA") + Count("RasSetEntryDialParamsA"), 0u);
-    EXPECT_EQ(Count("RasDialA"), 1u);
+    // Written back after the failure only, not after the disconnection.
+    EXPECT_EQ(Count("RasSetCredentialsA") + Count("RasSetEntryDialParamsA"), 1u);
+    EXPECT_EQ(Count("RasDialA"), 2u);
+
+    // The end without a cause keeps the failure before it for the next run.
+    Script("Alpha", "0@10 hang");
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 2; }));
+    EXPECT_EQ(p.LogLines()[1], "Previous error: The line is busy.");
+    p.Click(kCancel);
 }
 
 TEST_F(DialTest, CancelAfterAFailureKeepsThePreviousError)
@@ -162,8 +182,22 @@ TEST_F(DialTest, CancelAfterAFailureKeepsThePreviousError)
     Start(p, "Alpha");
     ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
     ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 3; }));
+    // Every control while dialing, then after the run: only Cancel changes
+    // the other way; Click here! and the log are never touched.
+    struct Control {
+        int id;
+        bool dialing, idle;
+    };
+    for (Control c : {Control{kPassword, false, true}, Control{kDial, false, true}, Control{kQuit, false, true},
+                      Control{kShortcut, false, true}, Control{kEntry, false, true}, Control{kPrefix, false, true},
+                      Control{kCancel, true, false}, Control{kClickHere, true, true}, Control{kLog, true, true}})
+        EXPECT_EQ(p.Enabled(c.id), c.dialing) << "control " << c.id << " while dialing";
     p.Click(kCancel);
     ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    for (Control c : {Control{kPassword, false, true}, Control{kDial, false, true}, Control{kQuit, false, true},
+                      Control{kShortcut, false, true}, Control{kEntry, false, true}, Control{kPrefix, false, true},
+                      Control{kCancel, true, false}, Control{kClickHere, true, true}, Control{kLog, true, true}})
+        EXPECT_EQ(p.Enabled(c.id), c.idle) << "control " << c.id << " after the run";
     EXPECT_EQ(Count("RasHangUpA"), 2u);
     EXPECT_TRUE(p.NoMessageBox(200));
 
@@ -336,26 +370,36 @@ TEST_F(DialTest, LocalizedLogAndQuestion)
     p.Answer(box, IDNO);
 }
 
-// The one run that really waits for the dial timeout.
+// The one run that really waits for the dial timeout, on the run's second
+// attempt: the time is measured from that attempt's start.
 TEST_F(DialTest, AttemptThatNeverFinishesTimesOutAfter120Seconds)
 {
-    Entries({{"Alpha", "0@10 hang"}});
+    Entries({{"Alpha", "0@10 fail:678@10"}});
+    Script("Alpha", "0@10 hang");
     testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
     Pendro p;
     Start(p, "Alpha");
-    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
     DWORD start = GetTickCount();
     Sleep(115000);
-    EXPECT_TRUE(p.Enabled(kCancel));  // still going at 115 s
+    EXPECT_TRUE(p.Enabled(kCancel));  // still going 115 s into the second attempt
     ASSERT_TRUE(WaitFor([&] { return Idle(p); }, 20000));
     DWORD elapsed = GetTickCount() - start;
     EXPECT_GE(elapsed, 119000u);
     EXPECT_LE(elapsed, 122000u);
     EXPECT_EQ(p.LogLines().back(), "Error during connection process: Dial timeout exceeded.");
-    EXPECT_EQ(Count("RasHangUpA"), 1u);
-    EXPECT_EQ(Count("RasDialA"), 1u);  // no redial after a timeout
-    EXPECT_EQ(Count("RasSetCredentialsA"), 0u);
+    EXPECT_EQ(Count("RasHangUpA"), 2u);
+    EXPECT_EQ(Count("RasDialA"), 2u);  // no redial after a timeout
+    EXPECT_EQ(Count("RasSetCredentialsA"), 1u);  // after the failure, not after the timeout
     EXPECT_TRUE(p.NoMessageBox(100));
+
+    // The timeout cleared the failure before it: the next run shows none.
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 2; }));
+    EXPECT_EQ(p.LogLines()[0], "Dial attempt 1/100:");
+    EXPECT_EQ(p.LogLines()[1], "Open port...");
+    p.Click(kCancel);
 }
 
 }  // namespace

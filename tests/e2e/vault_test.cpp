@@ -123,6 +123,49 @@ TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
     Press(dlg.hwnd, 1011);
     Press(dlg.hwnd, IDOK);
     EXPECT_TRUE(WaitFor([&] { return Stored("Alpha") == "NULL"; }));
+
+    // Ticked with the field empty: no question either.
+    testutil::DeleteKey(kPwdKey);
+    p.Click(kPassword);
+    dlg = WaitPasswordDialog(p);
+    ASSERT_TRUE(dlg.hwnd);
+    Type(dlg.hwnd, "");
+    Press(dlg.hwnd, 1011);
+    Press(dlg.hwnd, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));
+    EXPECT_TRUE(p.NoMessageBox(300));
+    EXPECT_TRUE(WaitFor([&] { return Stored("Alpha") == "NULL"; }));
+}
+
+// A second start naming another entry while Dial's password dialog is open:
+// the request is ignored, the password goes to the entry the dialog was opened
+// for, and exactly one run dials.
+TEST_F(VaultTest, DialRequestDuringThePasswordDialogIsIgnored)
+{
+    ASSERT_TRUE(SaveProviderPassword("Beta", "beta-pw", false));
+    const std::string beta = Stored("Beta");
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.Click(kDial);
+    MessageBoxInfo dlg = WaitPasswordDialog(p);
+    ASSERT_TRUE(dlg.hwnd);
+    EXPECT_EQ(RunToEnd("Beta"), 0u);
+    Sleep(500);  // the request is taken in by the dialog's modal loop
+    EXPECT_EQ(Count("RasDialA"), 0u);
+    Type(dlg.hwnd, "alpha-pw");
+    Press(dlg.hwnd, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    Sleep(500);
+    auto dials = testutil::JournalLines("RasDialA");
+    ASSERT_EQ(dials.size(), 1u);
+    EXPECT_NE(dials[0].find("entry=\"Alpha\""), std::string::npos) << dials[0];
+    EXPECT_EQ(Stored("Beta"), beta);
+    CString pw;
+    bool none = false;
+    ASSERT_TRUE(LoadProviderPassword("Alpha", pw, none));
+    EXPECT_STREQ(pw, "alpha-pw");
+    EXPECT_EQ(p.SelectedEntry(), "Alpha");
 }
 
 TEST_F(VaultTest, PasswordWithoutProviderShowsTheError)

@@ -9,6 +9,8 @@
 #include "settings/name_list.h"
 #include "settings/value_store.h"
 #include "ui/dial_timing.h"
+#include "shell/link_name.h"
+#include "mbcs.h"
 #include "vault/hex_text.h"
 
 namespace {
@@ -148,7 +150,7 @@ TEST(ValueStoreTest, RemoveDuringWalkAndCursorReset)
 TEST(HexTextTest, WrittenUpperReadLeniently)
 {
     const unsigned char bytes[] = {0x00, 0x0f, 0xa5, 0xff};
-    EXPECT_EQ(ToHexText(bytes, 4), "000FA5FF");
+    EXPECT_STREQ(ToHexText(bytes, 4), "000FA5FF");
     unsigned char out[4];
     FromHexText("000fa5ff", 8, out);
     EXPECT_EQ(std::memcmp(out, bytes, 4), 0);
@@ -174,7 +176,7 @@ TEST(DialTimingTest, PerAttemptAndAcrossTheWrap)
     EXPECT_FALSE(DialTimedOut(5, 0xFFFFFFF0u, 120));
 }
 
-TEST(CStringTest, WipesWhatItReleases)
+TEST(CStringTest, EditingAndAppendingToItself)
 {
     CString s("secret-password");
     s.TrimRight();
@@ -188,6 +190,30 @@ TEST(CStringTest, WipesWhatItReleases)
     t += t;
     t += t.c_str();
     EXPECT_STREQ(t, "xxxx");
+}
+
+// In a double-byte code page the second byte of a character may be a
+// backslash or a bar: names and paths are cut between characters only.
+TEST(CStringTest, DoubleByteCharactersStayWhole)
+{
+    struct CodePage {
+        int cp;
+        const char* table;  // "表" (0x95 0x5C) and "−" (0x81 0x7C) in 932; two such characters elsewhere
+    };
+    for (CodePage c : {CodePage{932, "\x95\x5C" "\x81\x7C"}, CodePage{936, "\xB1\x5C" "\xC4\x7C"},
+                       CodePage{949, "\x81\x5C" "\x82\x7C"}, CodePage{950, "\xA5\x5C" "\xA1\x7C"}}) {
+        SCOPED_TRACE(c.cp);
+        g_hostCodePage = c.cp;
+        std::string name = std::string("Kelvane Pendro! - ") + c.table + "|<x>";
+        EXPECT_EQ(std::string(CleanLinkName(name.c_str()).c_str()), std::string("Kelvane Pendro! - ") + c.table + "x");
+        std::string path = std::string("C:\\Programme\\") + c.table + "\\Pendro.exe";
+        EXPECT_EQ(CString(path.c_str()).ReverseFind('\\'), 17);
+        EXPECT_EQ(CString((std::string("C:\\") + c.table).c_str()).ReverseFind('\\'), 2);
+        EXPECT_FALSE(MbsEndsWith((std::string("C:\\") + c.table).c_str(), '\\'));
+        EXPECT_TRUE(MbsEndsWith((std::string("C:\\") + c.table + "\\").c_str(), '\\'));
+    }
+    g_hostCodePage = 0;
+    EXPECT_EQ(CString("a\\\x95\x5C").ReverseFind('\\'), 3);  // a single-byte code page has no pairs
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 // results and the command line.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
+#include <new>
+#include <string>
+
 #include "afxwin.h"
 #include "app/command_line.h"
 #include "test_util.h"
@@ -53,6 +58,57 @@ TEST(CStringTest, LongFormatsAndBuffers)
     buf[3] = 0;
     s.ReleaseBuffer();
     EXPECT_EQ(s.GetLength(), 3);
+}
+
+// Every block a string gives back to the heap is looked at as it goes: one
+// that held a password must hold nothing any more.
+void(__cdecl* g_realFree)(void*);
+const void* g_watched;
+int g_watchedFrees, g_watchedDirty;
+void __cdecl CheckedFree(void* p)
+{
+    if (p && p == g_watched) {
+        ++g_watchedFrees;
+        const auto* b = static_cast<const unsigned char*>(p);
+        for (size_t i = 0, n = _msize(p); i < n; ++i)
+            if (b[i]) ++g_watchedDirty;
+    }
+    g_realFree(p);
+}
+
+TEST(CStringTest, WipesWhatItReleases)
+{
+    testutil::ImportHook hook("msvcrt.dll", "free", &CheckedFree, &g_realFree);
+    ASSERT_TRUE(hook.Installed());
+    const std::string longer(300, 'L');
+    struct Release {
+        const char* how;
+        void (*release)(CString& s, const std::string& longer);
+    };
+    for (Release r : {Release{"destroyed", [](CString& s, const std::string&) { s.~CString(); new (&s) CString; }},
+                      Release{"emptied", [](CString& s, const std::string&) { s.Empty(); }},
+                      Release{"grown", [](CString& s, const std::string& l) { s += l.c_str(); }},
+                      Release{"reassigned longer", [](CString& s, const std::string& l) { s = l.c_str(); }},
+                      Release{"formatted", [](CString& s, const std::string& l) { s.Format("%s", l.c_str()); }},
+                      Release{"moved over", [](CString& s, const std::string&) { s = CString("other"); }}}) {
+        SCOPED_TRACE(r.how);
+        g_watchedFrees = g_watchedDirty = 0;
+        CString s("hunter2-secret");
+        g_watched = s.c_str();
+        r.release(s, longer);
+        g_watched = nullptr;
+        EXPECT_EQ(g_watchedFrees, 1);
+        EXPECT_EQ(g_watchedDirty, 0);
+    }
+    // Shrunk in place: what lies past the new end is wiped as well.
+    CString s("hunter2-secret");
+    const char* buffer = s.c_str();
+    s = "pin";
+    ASSERT_EQ(s.c_str(), buffer);
+    EXPECT_EQ(std::string(buffer + 4, 11), std::string(11, '\0'));
+    CString t("secret   ");
+    t.TrimRight();
+    EXPECT_EQ(std::string(t.c_str() + 6, 3), std::string(3, '\0'));
 }
 
 TEST(CStringTest, LoadStringReportsMissingStrings)

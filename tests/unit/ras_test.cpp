@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <new>
 #include <string>
 
+#include "ras/ras_api.h"
 #include "ras/ras_dialer.h"
 #include "ras/ras_texts.h"
 #include "test_util.h"
@@ -155,6 +157,40 @@ TEST_F(RasLayerTest, PhonebookEnumerationGrowsInOneStep)
     EXPECT_EQ(names.GetCount(), 0);
 }
 
+void* (__cdecl* g_realMalloc)(size_t);
+size_t g_failSize;
+void* __cdecl MallocFailsOnce(size_t n)
+{
+    if (n == g_failSize) {
+        g_failSize = 0;
+        return nullptr;
+    }
+    return g_realMalloc(n);
+}
+
+TEST_F(RasLayerTest, EnumerationThatFailsPartWayLeavesNoList)
+{
+    const std::string middle(40, 'm');  // its copy is the one allocation of 41 bytes
+    {
+        rassim::Session s;
+        testutil::AddEntry(s.state(), middle);
+        testutil::AddEntry(s.state(), "Last");
+        s.Commit();
+    }
+    CNameList names;
+    names.Add("stale");
+    {
+        g_failSize = middle.size() + 1;
+        testutil::ImportHook hook("msvcrt.dll", "malloc", &MallocFailsOnce, &g_realMalloc);
+        ASSERT_TRUE(hook.Installed());
+        EXPECT_FALSE(EnumPhonebookEntries(names, nullptr));
+    }
+    EXPECT_EQ(g_failSize, 0u);  // the fault did fire
+    EXPECT_EQ(names.GetCount(), 0);
+    EXPECT_TRUE(EnumPhonebookEntries(names, nullptr));
+    EXPECT_EQ(names.GetCount(), 4);
+}
+
 TEST_F(RasLayerTest, ManyConnectionsAndThePreferenceForConnected)
 {
     for (int i = 0; i < 40; ++i) AddConn("Other " + std::to_string(i), "modem", RASCS_AuthNotify);
@@ -213,17 +249,33 @@ TEST_F(RasLayerTest, EnumerationThatNeverFitsGivesUp)
 
 TEST_F(RasLayerTest, LeftoverConnectionOfSameEntryAndDeviceTypeIsHungUpFirst)
 {
+    // The service holds the entry's port until the leftover is released: the
+    // dial succeeds only because the hang-up waited for that.
+    {
+        rassim::Session s;
+        s.state().hangupLatencyMs = 300;
+        s.Commit();
+    }
     uint32_t same = AddConn("alpha", "MODEM", RASCS_Connected);
-    uint32_t otherType = AddConn("Alpha", "isdn", RASCS_Connected);
+    uint32_t elsewhere = AddConn("Beta", "isdn", RASCS_Connected);
     HRASCONN h = nullptr;
     CRasDialer d;
-    ASSERT_TRUE(d.Dial("Alpha", &h, Ignore, nullptr, nullptr));
+    ASSERT_TRUE(d.Dial("Alpha", &h, Ignore, nullptr, nullptr)) << d.GetLastRasError();
     auto hangups = testutil::JournalLines("RasHangUpA");
     ASSERT_EQ(hangups.size(), 1u);
     EXPECT_NE(hangups[0].find("handle=\"" + std::to_string(same) + "\""), std::string::npos);
-    HRASCONN kept = H(otherType);
+    HRASCONN kept = H(elsewhere);
     EXPECT_TRUE(IsConnected(&kept));
     HangUpConnection(h);
+
+    // One of the same entry over another device type is left alone, and the
+    // service then refuses the dial: the entry is in use.
+    uint32_t otherType = AddConn("Alpha", "isdn", RASCS_Connected);
+    EXPECT_FALSE(d.Dial("Alpha", &h, Ignore, nullptr, nullptr));
+    EXPECT_EQ(d.GetLastRasError(), 756u);
+    HRASCONN left = H(otherType);
+    EXPECT_TRUE(IsConnected(&left));
+    EXPECT_EQ(testutil::JournalLines("RasHangUpA").size(), 2u);  // only the dial's own
 }
 
 TEST_F(RasLayerTest, RefusedDialLeavesNoHalfOpenConnection)
@@ -285,8 +337,10 @@ TEST_F(RasLayerTest, CredentialsOnWindows2000AndLater)
     EXPECT_TRUE(d.GetEntryUserName("Alpha", user, nullptr));
     EXPECT_TRUE(d.GetEntryPassword("Alpha", password, nullptr));
     EXPECT_STREQ(user, "newuser");
-    EXPECT_STREQ(password, "");
+    EXPECT_STRNE(password, "newpw");  // this system hands out a stand-in, never the password
     rassim::Session s;
+    EXPECT_EQ(s.state().FindEntry("Alpha")->password, "");
+    EXPECT_TRUE(s.state().FindEntry("Alpha")->passwordSaved);
     EXPECT_EQ(s.state().FindEntry("Alpha")->domain, "dom");
     CString keep("unchanged");
     EXPECT_FALSE(d.GetEntryPassword("Nobody", keep, nullptr));
@@ -322,22 +376,58 @@ TEST(Nt40Child, DISABLED_DialParamsRoute)
     ASSERT_EQ(v.dwMajorVersion, 4u);
     ASSERT_FALSE(IsWindows2000OrLater());
     testutil::ResetSim();
+    const std::string secret = "Pa55-w0rd-9";
     {
         rassim::Session s;
         auto& a = testutil::AddEntry(s.state(), "Alpha");
         a.user = "ann";
-        a.password = "pw";
+        a.password = secret;
         a.domain = "dom";
         s.Commit();
+    }
+    {
+        // This system hands out the password itself: the dial context must
+        // not keep it beyond the call that wants it, nor after its end.
+        alignas(CRasDialer) unsigned char room[sizeof(CRasDialer)];
+        auto holds = [&] { return std::string(reinterpret_cast<char*>(room), sizeof room).find(secret) != std::string::npos; };
+        auto* probe = new (room) CRasDialer;
+        CString user;
+        ASSERT_TRUE(probe->GetEntryUserName("Alpha", user, nullptr));
+        EXPECT_STREQ(user, "ann");
+        EXPECT_FALSE(holds());
+        ASSERT_TRUE(probe->GetDialParams("Alpha", nullptr));
+        EXPECT_TRUE(holds());  // the search can see it
+        probe->~CRasDialer();
+        EXPECT_FALSE(holds());
     }
     CRasDialer d;
     EXPECT_TRUE(d.SetEntryPassword("Alpha", "newpw", nullptr));
     EXPECT_TRUE(d.SetEntryUserName("Alpha", "bob", nullptr));
     auto lines = testutil::JournalLines("RasSetEntryDialParamsA");
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("user=\"ann\" password=\"newpw\" domain=\"dom\" remove_password=\"0\""), std::string::npos);
+    EXPECT_NE(lines[0].find("user=\"ann\" password=\"newpw\" domain=\"dom\" remove_password=\"0\""), std::string::npos)
+        << lines[0];
     EXPECT_NE(lines[1].find("user=\"bob\" password=\"newpw\" domain=\"dom\""), std::string::npos);
     EXPECT_TRUE(testutil::JournalLines("RasSetCredentialsA").empty());
+
+    // This system's service hands out the password itself, and sets it even
+    // with an empty user name; a leading period is a valid name here.
+    RASDIALPARAMS_V1 p{};
+    p.dwSize = sizeof p;
+    lstrcpyA(p.szEntryName, "Alpha");
+    BOOL saved = FALSE;
+    ASSERT_EQ(ras::GetEntryDialParams(nullptr, &p, &saved), 0u);
+    EXPECT_STREQ(p.szPassword, "newpw");
+    EXPECT_TRUE(saved);
+    p.szUserName[0] = 0;
+    lstrcpyA(p.szPassword, "nt4pw");
+    EXPECT_EQ(ras::SetEntryDialParams(nullptr, &p, FALSE), 0u);
+    {
+        rassim::Session s;
+        EXPECT_EQ(s.state().FindEntry("Alpha")->password, "nt4pw");
+        EXPECT_EQ(s.state().FindEntry("Alpha")->user, "bob");
+    }
+    EXPECT_EQ(ras::ValidateEntryName(nullptr, ".dot"), 0u);
 }
 
 TEST(RasTextsTest, StatesAndErrors)

@@ -2,11 +2,8 @@
 // program can only be as true as it is.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ras/ras_api.h"
@@ -17,13 +14,20 @@ namespace {
 struct Notification {
     DWORD state, error, thread;
 };
-std::mutex g_lock;
+// The notifier runs on the service's threads.
+struct Lock {
+    Lock() { EnterCriticalSection(&cs); }
+    ~Lock() { LeaveCriticalSection(&cs); }
+    static CRITICAL_SECTION cs;
+};
+CRITICAL_SECTION Lock::cs;
+const bool g_lockReady = (InitializeCriticalSection(&Lock::cs), true);
 std::vector<Notification> g_notes;
 HANDLE g_finished;
 
 void WINAPI Collect(UINT, RASCONNSTATE state, DWORD error)
 {
-    std::lock_guard<std::mutex> l(g_lock);
+    Lock l;
     g_notes.push_back({state, error, GetCurrentThreadId()});
     if (error || state == RASCS_Connected || state == RASCS_Disconnected) SetEvent(g_finished);
 }
@@ -64,6 +68,35 @@ protected:
         EXPECT_EQ(WaitForSingleObject(g_finished, 10000), WAIT_OBJECT_0);
         return h;
     }
+    static std::string SavedPassword(const char* entry)
+    {
+        rassim::Session s;
+        return s.state().FindEntry(entry)->password;
+    }
+    static void AddConns(int n)
+    {
+        rassim::Session s;
+        for (int i = 0; i < n; ++i) {
+            rassim::Conn c;
+            c.handle = s.state().nextHandle++;
+            c.entry = "Other " + std::to_string(i);
+            c.deviceName = "Device " + std::to_string(i);
+            c.state = RASCS_Connected;
+            s.state().conns.push_back(c);
+        }
+        s.Commit();
+    }
+    // The release that follows a hang-up, after which the device is free.
+    static bool WaitUntilReleased(HRASCONN h)
+    {
+        for (int i = 0; i < 200; ++i) {
+            DWORD r;
+            Status(h, &r);
+            if (r == ERROR_INVALID_HANDLE) return true;
+            Sleep(10);
+        }
+        return false;
+    }
     static RASCONNSTATUS_V1 Status(HRASCONN h, DWORD* result)
     {
         RASCONNSTATUS_V1 st{};
@@ -73,42 +106,71 @@ protected:
     }
 };
 
+// Only the first published sizes of this architecture: a later layout that
+// the service would fill in full is refused, not half filled.
 TEST_F(RassimTest, StructureSizesAreChecked)
 {
-    RASENTRYNAME_V1 names[4]{};
-    DWORD size = sizeof names, count = 0;
-    names[0].dwSize = 100;
-    EXPECT_EQ(ras::EnumEntries(nullptr, names, &size, &count), kRasErrorInvalidSize);
-    RASDIALPARAMS_V1 p{};
-    p.dwSize = 1000;
-    BOOL pw;
-    EXPECT_EQ(ras::GetEntryDialParams(nullptr, &p, &pw), kRasErrorInvalidSize);
-    RASCONNSTATUS_V1 st{};
-    st.dwSize = 12;
-    EXPECT_EQ(ras::GetConnectStatus(reinterpret_cast<HRASCONN>(1), &st), kRasErrorInvalidSize);
-    RASCONN_V1 conns[1]{};
-    conns[0].dwSize = 7;
-    size = sizeof conns;
-    EXPECT_EQ(ras::EnumConnections(conns, &size, &count), kRasErrorInvalidSize);
-    RASCREDENTIALS_V1 cred{};
-    cred.dwSize = 539;
-    EXPECT_EQ(ras::SetCredentials(nullptr, "Alpha", &cred, FALSE), kRasErrorInvalidSize);
-    // A later, larger layout is accepted too.
-    std::vector<BYTE> later(532 * 3);
-    reinterpret_cast<RASENTRYNAME_V1*>(later.data())->dwSize = 532;
-    size = static_cast<DWORD>(later.size());
-    EXPECT_EQ(ras::EnumEntries(nullptr, reinterpret_cast<RASENTRYNAME_V1*>(later.data()), &size, &count), 0u);
-    EXPECT_EQ(count, 3u);
+    const DWORD conn = sizeof(void*) == 4 ? 412 : 416;
+    struct Row {
+        const char* call;
+        DWORD size;
+        DWORD expected;
+    };
+    for (Row r : {Row{"RasEnumEntriesA", 264, 0}, Row{"RasEnumEntriesA", 100, 632}, Row{"RasEnumEntriesA", 532, 632},
+                  Row{"RasGetEntryDialParamsA", 1052, 0}, Row{"RasGetEntryDialParamsA", 1060, 632},
+                  Row{"RasGetEntryDialParamsA", 1000, 632}, Row{"RasGetConnectStatusA", 160, 6},
+                  Row{"RasGetConnectStatusA", 288, 632}, Row{"RasGetConnectStatusA", 12, 632},
+                  Row{"RasEnumConnectionsA", conn, 0}, Row{"RasEnumConnectionsA", 676, 632},
+                  Row{"RasEnumConnectionsA", 692, 632}, Row{"RasEnumConnectionsA", 704, 632},
+                  Row{"RasEnumConnectionsA", 7, 632}, Row{"RasSetCredentialsA", 540, 0},
+                  Row{"RasSetCredentialsA", 539, 632}, Row{"RasGetEntryPropertiesA", 1768, 0},
+                  Row{"RasGetEntryPropertiesA", 2088, 632}, Row{"RasDialA", 1060, 632}}) {
+        SCOPED_TRACE(std::string(r.call) + " " + std::to_string(r.size));
+        std::vector<BYTE> buf(8192);
+        *reinterpret_cast<DWORD*>(buf.data()) = r.size;
+        DWORD size = static_cast<DWORD>(buf.size()), count = 0, dev = 0;
+        BOOL flag = FALSE;
+        HRASCONN h = nullptr;
+        std::string name = r.call;
+        DWORD got = 1;
+        if (name == "RasEnumEntriesA") got = ras::EnumEntries(nullptr, reinterpret_cast<RASENTRYNAME_V1*>(buf.data()), &size, &count);
+        if (name == "RasGetEntryDialParamsA") {
+            lstrcpyA(reinterpret_cast<RASDIALPARAMS_V1*>(buf.data())->szEntryName, "Alpha");
+            got = ras::GetEntryDialParams(nullptr, reinterpret_cast<RASDIALPARAMS_V1*>(buf.data()), &flag);
+        }
+        if (name == "RasGetConnectStatusA") got = ras::GetConnectStatus(reinterpret_cast<HRASCONN>(99), reinterpret_cast<RASCONNSTATUS_V1*>(buf.data()));
+        if (name == "RasEnumConnectionsA") got = ras::EnumConnections(reinterpret_cast<RASCONN_V1*>(buf.data()), &size, &count);
+        if (name == "RasSetCredentialsA") got = ras::SetCredentials(nullptr, "Alpha", reinterpret_cast<RASCREDENTIALS_V1*>(buf.data()), FALSE);
+        if (name == "RasGetEntryPropertiesA") {
+            size = 1768;
+            got = ras::GetEntryProperties(nullptr, "Alpha", reinterpret_cast<RASENTRY_V1*>(buf.data()), &size, nullptr, &dev);
+        }
+        if (name == "RasDialA") {
+            lstrcpyA(reinterpret_cast<RASDIALPARAMS_V1*>(buf.data())->szEntryName, "Alpha");
+            got = ras::Dial(nullptr, reinterpret_cast<RASDIALPARAMS_V1*>(buf.data()), Collect, &h);
+        }
+        EXPECT_EQ(got, r.expected);
+    }
+    EXPECT_TRUE(testutil::JournalLines("RasDialA").empty());
 }
 
 TEST_F(RassimTest, BufferTooSmallReportsTheSizeNeeded)
 {
     RASENTRYNAME_V1 one{};
     one.dwSize = sizeof one;
-    DWORD size = sizeof one, count = 0;
+    lstrcpyA(one.szEntryName, "untouched");
+    DWORD size = sizeof one, count = 77;
     EXPECT_EQ(ras::EnumEntries(nullptr, &one, &size, &count), kRasErrorBufferTooSmall);
-    EXPECT_EQ(size, 3 * sizeof(RASENTRYNAME_V1));
-    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(size, 3 * 264u);
+    EXPECT_EQ(count, 77u);  // the count and the buffer are left alone
+    EXPECT_STREQ(one.szEntryName, "untouched");
+    RASCONN_V1 none{};
+    none.dwSize = sizeof none;
+    AddConns(2);
+    size = sizeof none;
+    EXPECT_EQ(ras::EnumConnections(&none, &size, &count), kRasErrorBufferTooSmall);
+    EXPECT_EQ(size, 2 * sizeof(RASCONN_V1));
+    EXPECT_EQ(count, 77u);
     std::vector<RASENTRYNAME_V1> all(3);
     all[0].dwSize = sizeof(RASENTRYNAME_V1);
     EXPECT_EQ(ras::EnumEntries(nullptr, all.data(), &size, &count), 0u);
@@ -134,23 +196,214 @@ TEST_F(RassimTest, BufferTooSmallReportsTheSizeNeeded)
 
 TEST_F(RassimTest, EntryNameValidation)
 {
-    EXPECT_EQ(ras::ValidateEntryName(nullptr, "Alpha"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(ras::ValidateEntryName(nullptr, "alpha"), 0u);  // names are exact
-    EXPECT_EQ(ras::ValidateEntryName(nullptr, "New One"), 0u);
-    EXPECT_EQ(ras::ValidateEntryName(nullptr, ""), static_cast<DWORD>(ERROR_INVALID_NAME));
-    EXPECT_EQ(ras::ValidateEntryName(nullptr, ".hidden"), static_cast<DWORD>(ERROR_INVALID_NAME));
-    EXPECT_EQ(ras::ValidateEntryName(nullptr, std::string(257, 'n').c_str()), static_cast<DWORD>(ERROR_INVALID_NAME));
-    EXPECT_EQ(ras::ValidateEntryName(nullptr, "a/b \"c\" <d>"), 0u);
+    struct Row {
+        std::string name;
+        DWORD expected;
+    };
+    for (const Row& r : {Row{"Alpha", ERROR_ALREADY_EXISTS}, Row{"alpha", 0}, Row{"New One", 0}, Row{"Net 50%s", 0},
+                         Row{"\"Quoted\" & (more)", 0}, Row{"\xC4rger 2", 0}, Row{"", ERROR_INVALID_NAME},
+                         Row{"   ", ERROR_INVALID_NAME}, Row{"-.-", ERROR_INVALID_NAME}, Row{".hidden", ERROR_INVALID_NAME},
+                         Row{std::string(257, 'n'), ERROR_INVALID_NAME}, Row{"a|b", ERROR_INVALID_NAME},
+                         Row{"a>b", ERROR_INVALID_NAME}, Row{"a<b", ERROR_INVALID_NAME}, Row{"a?b", ERROR_INVALID_NAME},
+                         Row{"a*b", ERROR_INVALID_NAME}, Row{"a\\b", ERROR_INVALID_NAME}, Row{"a/b", ERROR_INVALID_NAME},
+                         Row{"a:b", ERROR_INVALID_NAME}}) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(ras::ValidateEntryName(nullptr, r.name.c_str()), r.expected);
+    }
+    // The control tool refuses to make such an entry, as the phone-book editor would.
+    EXPECT_NE(testutil::Run(testutil::RassimCtl() + " entry \"a/b\""), 0u);
+    EXPECT_EQ(testutil::Run(testutil::RassimCtl() + " entry \"a b\""), 0u);
     RASDIALPARAMS_V1 p{};
     p.dwSize = sizeof p;
     lstrcpyA(p.szEntryName, "Nobody");
     BOOL pw;
     EXPECT_EQ(ras::GetEntryDialParams(nullptr, &p, &pw), kRasErrorCannotFindEntry);
+}
+
+// NT 5+ never hands out a saved password: a stand-in that keeps it when
+// written back and dials with it.
+TEST_F(RassimTest, SavedPasswordStaysWithTheService)
+{
+    ASSERT_TRUE(rassim::IsNt5());
+    RASDIALPARAMS_V1 p{};
+    p.dwSize = sizeof p;
+    BOOL pw = FALSE;
     lstrcpyA(p.szEntryName, "Alpha");
-    EXPECT_EQ(ras::GetEntryDialParams(nullptr, &p, &pw), 0u);
+    ASSERT_EQ(ras::GetEntryDialParams(nullptr, &p, &pw), 0u);
     EXPECT_STREQ(p.szUserName, "ann");
-    EXPECT_STREQ(p.szPassword, "pw");
     EXPECT_STREQ(p.szDomain, "dom");
+    EXPECT_STRNE(p.szPassword, "pw");
+    EXPECT_STRNE(p.szPassword, "");
+    EXPECT_TRUE(pw);
+    const std::string placeholder = p.szPassword;
+    EXPECT_EQ(ras::SetEntryDialParams(nullptr, &p, FALSE), 0u);  // the stand-in keeps the password
+    // Empty user name and domain keep theirs, and with them the password.
+    RASDIALPARAMS_V1 q{};
+    q.dwSize = sizeof q;
+    lstrcpyA(q.szEntryName, "Alpha");
+    lstrcpyA(q.szPassword, "ignored");
+    EXPECT_EQ(ras::SetEntryDialParams(nullptr, &q, FALSE), 0u);
+    {
+        rassim::Session s;
+        const auto* e = s.state().FindEntry("Alpha");
+        EXPECT_EQ(e->password, "pw");
+        EXPECT_EQ(e->user, "ann");
+        EXPECT_EQ(e->domain, "dom");
+    }
+    // Dialled with the stand-in, the attempt uses the saved password.
+    lstrcpyA(p.szPhoneNumber, "");
+    HRASCONN h = nullptr;
+    ASSERT_EQ(ras::Dial(nullptr, &p, Collect, &h), 0u);
+    auto dials = testutil::JournalLines("RasDialA");
+    ASSERT_EQ(dials.size(), 1u);
+    EXPECT_NE(dials[0].find("password=\"pw\" placeholder=\"1\""), std::string::npos) << dials[0];
+    // An empty saved password is a saved password; none saved is an empty field.
+    lstrcpyA(q.szUserName, "ann");
+    lstrcpyA(q.szPassword, "");
+    EXPECT_EQ(ras::SetEntryDialParams(nullptr, &q, FALSE), 0u);
+    ASSERT_EQ(ras::GetEntryDialParams(nullptr, &p, &pw), 0u);
+    EXPECT_STREQ(p.szPassword, placeholder.c_str());
+    EXPECT_TRUE(pw);
+    EXPECT_EQ(ras::SetEntryDialParams(nullptr, &q, TRUE), 0u);
+    ASSERT_EQ(ras::GetEntryDialParams(nullptr, &p, &pw), 0u);
+    EXPECT_STREQ(p.szPassword, "");
+    EXPECT_FALSE(pw);
+}
+
+// A device is busy from the dial until its connection is released, which is
+// some time after the hang-up returns.
+TEST_F(RassimTest, BusyDevicesAndTheHandlePassedIn)
+{
+    {
+        rassim::Session s;
+        s.state().hangupLatencyMs = 300;
+        s.state().FindEntry("Gamma")->deviceName = s.state().FindEntry("Alpha")->deviceName;
+        s.state().FindEntry("Alpha")->scripts.push_back("0@10 hang");
+        s.Commit();
+    }
+    auto dial = [](const char* entry, HRASCONN* h) {
+        RASDIALPARAMS_V1 p{};
+        p.dwSize = sizeof p;
+        lstrcpyA(p.szEntryName, entry);
+        return ras::Dial(nullptr, &p, Collect, h);
+    };
+    HRASCONN alpha = nullptr, other = nullptr;
+    ASSERT_EQ(dial("Alpha", &alpha), 0u);
+    EXPECT_EQ(dial("Alpha", &other), 756u);  // the entry is being dialled
+    other = nullptr;
+    EXPECT_EQ(dial("Gamma", &other), 633u);  // another entry on the same device
+    EXPECT_EQ(other, nullptr);
+    ASSERT_EQ(ras::HangUp(alpha), 0u);
+    EXPECT_EQ(dial("Gamma", &other), 633u);  // hung up, not yet released
+    DWORD r = 0;
+    ASSERT_TRUE(WaitUntilReleased(alpha));
+    EXPECT_EQ(dial("Gamma", &other), 0u);
+    ras::HangUp(other);
+    ASSERT_TRUE(WaitUntilReleased(other));
+    // A handle passed in asks to resume a paused connection: there is none, and nothing is dialled.
+    size_t before = testutil::JournalLines("RasDialA").size();
+    HRASCONN stale = alpha;
+    EXPECT_EQ(dial("Beta", &stale), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(testutil::JournalLines("RasDialA").size(), before);
+    Status(stale, &r);
+    EXPECT_EQ(r, static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// Null is the default phone-book; a path that does not exist fails every call.
+TEST_F(RassimTest, PhonebookArgument)
+{
+    const std::string book = rassim::DefaultPhonebook();
+    const char* missing = "C:\\nowhere\\rasphone.pbk";
+    for (const char* pbk : {static_cast<const char*>(nullptr), book.c_str(), missing}) {
+        SCOPED_TRACE(pbk ? pbk : "null");
+        DWORD expect = pbk == missing ? 621u : 0u;
+        EXPECT_EQ(ras::ValidateEntryName(pbk, "Alpha"), pbk == missing ? 621u : static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        RASENTRYNAME_V1 names[4]{};
+        names[0].dwSize = sizeof names[0];
+        DWORD size = sizeof names, count = 0;
+        EXPECT_EQ(ras::EnumEntries(pbk, names, &size, &count), expect);
+        RASENTRY_V1 e{};
+        e.dwSize = sizeof e;
+        size = sizeof e;
+        DWORD dev = 0;
+        EXPECT_EQ(ras::GetEntryProperties(pbk, "Beta", &e, &size, nullptr, &dev), expect);
+        RASDIALPARAMS_V1 p{};
+        p.dwSize = sizeof p;
+        lstrcpyA(p.szEntryName, "Beta");
+        BOOL pw;
+        EXPECT_EQ(ras::GetEntryDialParams(pbk, &p, &pw), expect);
+        EXPECT_EQ(ras::SetEntryDialParams(pbk, &p, FALSE), expect);
+        RASCREDENTIALS_V1 c{};
+        c.dwSize = sizeof c;
+        c.dwMask = RASCM_UserName;
+        EXPECT_EQ(ras::SetCredentials(pbk, "Beta", &c, FALSE), expect);
+    }
+    RASDIALPARAMS_V1 p{};
+    p.dwSize = sizeof p;
+    lstrcpyA(p.szEntryName, "Beta");
+    HRASCONN h = nullptr;
+    EXPECT_EQ(ras::Dial(missing, &p, Collect, &h), 621u);
+    EXPECT_EQ(h, nullptr);
+}
+
+// Without a notifier the dial returns when the attempt has ended.
+TEST_F(RassimTest, DialWithoutNotifierIsSynchronous)
+{
+    Script("Gamma", "0@10 connected@300");
+    Script("Gamma", "0@10 fail:678@50");
+    for (DWORD expected : {0u, 678u}) {
+        RASDIALPARAMS_V1 p{};
+        p.dwSize = sizeof p;
+        lstrcpyA(p.szEntryName, "Gamma");
+        HRASCONN h = nullptr;
+        DWORD start = GetTickCount();
+        EXPECT_EQ(ras::Dial(nullptr, &p, nullptr, &h), expected);
+        ASSERT_NE(h, nullptr);
+        DWORD r;
+        RASCONNSTATUS_V1 st = Status(h, &r);
+        if (expected == 0) {
+            EXPECT_GE(GetTickCount() - start, 300u);
+            EXPECT_EQ(st.rasconnstate, RASCS_Connected);
+        } else {
+            EXPECT_EQ(st.dwError, expected);
+        }
+        EXPECT_TRUE(g_notes.empty());
+        ras::HangUp(h);
+        ASSERT_TRUE(WaitUntilReleased(h));
+    }
+}
+
+// Queries leave the state file alone: only calls that change something write it.
+TEST_F(RassimTest, QueriesDoNotRewriteTheState)
+{
+    AddConns(1);
+    const std::string path = rassim::Dir() + "\\state.txt";
+    auto written = [&] {
+        WIN32_FILE_ATTRIBUTE_DATA a{};
+        GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a);
+        return (static_cast<uint64_t>(a.ftLastWriteTime.dwHighDateTime) << 32) | a.ftLastWriteTime.dwLowDateTime;
+    };
+    uint64_t before = written();
+    Sleep(50);
+    DWORD r;
+    Status(reinterpret_cast<HRASCONN>(1), &r);
+    RASCONN_V1 conns[4]{};
+    conns[0].dwSize = sizeof conns[0];
+    DWORD size = sizeof conns, count = 0;
+    EXPECT_EQ(ras::EnumConnections(conns, &size, &count), 0u);
+    EXPECT_EQ(ras::ValidateEntryName(nullptr, "Alpha"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    RASDIALPARAMS_V1 p{};
+    p.dwSize = sizeof p;
+    lstrcpyA(p.szEntryName, "Alpha");
+    BOOL pw;
+    EXPECT_EQ(ras::GetEntryDialParams(nullptr, &p, &pw), 0u);
+    EXPECT_EQ(written(), before);
+    RASCREDENTIALS_V1 c{};
+    c.dwSize = sizeof c;
+    c.dwMask = RASCM_UserName;
+    lstrcpyA(c.szUserName, "changed");
+    EXPECT_EQ(ras::SetCredentials(nullptr, "Alpha", &c, FALSE), 0u);
+    EXPECT_NE(written(), before);
 }
 
 TEST_F(RassimTest, DialReportsEveryStateFromItsOwnThread)
@@ -158,7 +411,7 @@ TEST_F(RassimTest, DialReportsEveryStateFromItsOwnThread)
     Script("Alpha", "0@10 1@10 5@10 connected@10");
     HRASCONN h = DialAndWait("Alpha");
     ASSERT_NE(h, nullptr);
-    std::lock_guard<std::mutex> l(g_lock);
+    Lock l;
     ASSERT_EQ(g_notes.size(), 4u);
     EXPECT_EQ(g_notes[2].state, 5u);
     EXPECT_EQ(g_notes[3].state, RASCS_Connected);
@@ -183,7 +436,7 @@ TEST_F(RassimTest, FailedAttemptAndHangUpLatency)
     Script("Alpha", "0@10 2@10 fail:676@10");
     HRASCONN h = DialAndWait("Alpha", "0123");
     {
-        std::lock_guard<std::mutex> l(g_lock);
+        Lock l;
         ASSERT_FALSE(g_notes.empty());
         EXPECT_EQ(g_notes.back().error, 676u);
         EXPECT_EQ(g_notes.back().state, 2u);
@@ -213,12 +466,13 @@ TEST_F(RassimTest, ScriptsPerAttemptTheLastRepeats)
         ResetEvent(g_finished);
         g_notes.clear();
         HRASCONN h = DialAndWait("Gamma");
-        std::lock_guard<std::mutex> l(g_lock);
+        Lock l;
         EXPECT_EQ(g_notes.back().error, expectError);
         if (!expectError) {
             EXPECT_EQ(g_notes.back().state, RASCS_Disconnected);
         }
         ras::HangUp(h);
+        EXPECT_TRUE(WaitUntilReleased(h));
     }
 }
 
@@ -236,8 +490,8 @@ TEST_F(RassimTest, CredentialsChangeOnlyWhatTheMaskSelects)
     BOOL pw;
     ras::GetEntryDialParams(nullptr, &p, &pw);
     EXPECT_STREQ(p.szUserName, "ann");
-    EXPECT_STREQ(p.szPassword, "new");
     EXPECT_STREQ(p.szDomain, "dom");
+    EXPECT_EQ(SavedPassword("Alpha"), "new");
     auto lines = testutil::JournalLines("RasSetCredentialsA");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("mask=\"0x2\""), std::string::npos);
@@ -247,10 +501,11 @@ TEST_F(RassimTest, CredentialsChangeOnlyWhatTheMaskSelects)
     EXPECT_EQ(ras::SetEntryDialParams(nullptr, &p, FALSE), 0u);
     ras::GetEntryDialParams(nullptr, &p, &pw);
     EXPECT_STREQ(p.szUserName, "bob");
-    EXPECT_STREQ(p.szPassword, "new");
+    EXPECT_EQ(SavedPassword("Alpha"), "new");
     EXPECT_EQ(ras::SetEntryDialParams(nullptr, &p, TRUE), 0u);  // remove the password
     ras::GetEntryDialParams(nullptr, &p, &pw);
     EXPECT_STREQ(p.szPassword, "");
+    EXPECT_FALSE(pw);
 }
 
 TEST_F(RassimTest, ErrorTextsAndFaultInjection)
@@ -272,13 +527,19 @@ TEST_F(RassimTest, ErrorTextsAndFaultInjection)
 
 TEST_F(RassimTest, StateIsSharedByConcurrentProcesses)
 {
-    std::vector<std::thread> workers;
-    std::atomic<int> failures{0};
+    static LONG failures;
+    failures = 0;
+    std::vector<HANDLE> workers;
     for (int i = 0; i < 6; ++i)
-        workers.emplace_back([&] {
-            if (testutil::Run(testutil::RassimCtl() + " connect Beta") != 0) ++failures;
-        });
-    for (auto& t : workers) t.join();
+        workers.push_back(CreateThread(
+            nullptr, 0,
+            [](void*) -> DWORD {
+                if (testutil::Run(testutil::RassimCtl() + " connect Beta") != 0) InterlockedIncrement(&failures);
+                return 0;
+            },
+            nullptr, 0, nullptr));
+    WaitForMultipleObjects(static_cast<DWORD>(workers.size()), workers.data(), TRUE, INFINITE);
+    for (HANDLE t : workers) CloseHandle(t);
     EXPECT_EQ(failures, 0);
     RASCONN_V1 conns[16]{};
     conns[0].dwSize = sizeof(RASCONN_V1);

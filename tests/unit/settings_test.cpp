@@ -253,4 +253,84 @@ TEST(KeyHandleTest, OpenCloseAndQuery)
     testutil::DeleteKey("Software\\PendroTest");
 }
 
+// A load that stops part-way must not let a save delete what it did not read:
+// another entry's password or the "DialEntryOK" list would be gone.
+decltype(&RegEnumValueA) g_realEnum;  // the hooked import would call the hook again
+LONG WINAPI EnumFailsAtSecondValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWORD reserved, LPDWORD type,
+                                   LPBYTE data, LPDWORD dataLen)
+{
+    if (index == 1) return ERROR_ACCESS_DENIED;
+    return g_realEnum(key, index, name, nameLen, reserved, type, data, dataLen);
+}
+LONG WINAPI InfoFails(HKEY, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
+                      PFILETIME)
+{
+    return ERROR_ACCESS_DENIED;
+}
+
+TEST_F(StoreTest, LoadThatStopsPartWaySavesNothing)
+{
+    struct Fault {
+        const char* function;
+        void* replacement;
+        void** original;
+    };
+    void* unused = nullptr;
+    for (Fault f : {Fault{"RegEnumValueA", reinterpret_cast<void*>(&EnumFailsAtSecondValue),
+                          reinterpret_cast<void**>(&g_realEnum)},
+                    Fault{"RegQueryInfoKeyA", reinterpret_cast<void*>(&InfoFails), &unused}}) {
+        SCOPED_TRACE(f.function);
+        testutil::DeleteKey("Software\\PendroTest");
+        WriteValue(kKey, "first", REG_SZ, std::string("1", 2));
+        WriteValue(kKey, "second", REG_MULTI_SZ, Multi({"a", "b"}));
+        WriteValue(kKey, "third", REG_SZ, std::string("3", 2));
+        CRegValueStore s;
+        s.SetKeyPath(kKey);
+        {
+            testutil::ImportHook hook("advapi32.dll", f.function, f.replacement, f.original);
+            ASSERT_TRUE(hook.Installed());
+            EXPECT_FALSE(s.Load());
+        }
+        s.SelectName("added");
+        s.SetValue("x");
+        EXPECT_FALSE(s.Save());
+        EXPECT_EQ(testutil::ValueNames(kKey).size(), 3u);
+        EXPECT_FALSE(ReadValue(kKey, "added").exists);
+        ASSERT_TRUE(s.Load());  // read whole again: saving works again
+        EXPECT_TRUE(s.Save());
+        EXPECT_EQ(ReadValue(kKey, "second").data, Multi({"b", "a"}));
+    }
+}
+
+// The value grows between the size query and the read: the read fails with the
+// new, larger size, and nothing beyond the buffer may be touched.
+LONG(WINAPI* g_realQuery)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+LONG WINAPI QueryWhileItGrows(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    if (data) {
+        std::string big(4 << 20, 'g');
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()),
+                       static_cast<DWORD>(big.size() + 1));
+    }
+    return g_realQuery(key, name, reserved, type, data, size);
+}
+
+TEST(KeyHandleTest, ValueThatGrowsBetweenTheCalls)
+{
+    testutil::DeleteKey("Software\\PendroTest");
+    WriteValue("Software\\PendroTest", "s", REG_SZ, std::string("tiny", 5));
+    CRegKeyHandle k;
+    ASSERT_EQ(k.Open(HKEY_CURRENT_USER, "Software\\PendroTest", KEY_ALL_ACCESS), ERROR_SUCCESS);
+    CString out("left over");
+    {
+        testutil::ImportHook hook("advapi32.dll", "RegQueryValueExA", &QueryWhileItGrows, &g_realQuery);
+        ASSERT_TRUE(hook.Installed());
+        EXPECT_EQ(k.QueryStringValue(out, CString("s")), ERROR_MORE_DATA);
+    }
+    EXPECT_TRUE(out.IsEmpty());
+    EXPECT_EQ(ReadValue("Software\\PendroTest", "s").data.size(), (4u << 20) + 1);  // it did grow
+    k.Close();
+    testutil::DeleteKey("Software\\PendroTest");
+}
+
 }  // namespace

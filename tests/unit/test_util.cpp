@@ -1,8 +1,12 @@
 #include "test_util.h"
 
+#include <cstring>
+
 #include <shlwapi.h>
 
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 namespace testutil {
@@ -80,11 +84,18 @@ void ResetSim()
 rassim::Entry& AddEntry(rassim::State& s, const std::string& name, const std::string& phone,
                         const std::string& deviceType)
 {
+    // No phone-book can hold a name the service refuses: a test that wants
+    // one tests what cannot happen.
+    if (!rassim::ValidEntryName(name.c_str(), true)) {
+        std::fprintf(stderr, "test error: no phone-book entry can be named \"%s\"\n", name.c_str());
+        std::abort();
+    }
     s.entries.emplace_back();
     rassim::Entry& e = s.entries.back();
     e.name = name;
     e.phone = phone;
     e.deviceType = deviceType;
+    e.deviceName = "Modem of " + name.substr(0, 100);  // a device each, unless a test shares one
     return e;
 }
 
@@ -182,6 +193,42 @@ double UnixCpuMs(const char* commandLinePart)
     } while (FindNextFileA(find, &fd));
     FindClose(find);
     return result;
+}
+
+static void PatchSlot(void** slot, void* value)
+{
+    DWORD old = 0;
+    VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &old);
+    *slot = value;
+    VirtualProtect(slot, sizeof(void*), old, &old);
+}
+
+ImportHook::ImportHook(const char* dll, const char* function, void* replacement, void** original)
+{
+    m_slots.reserve(8);
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+        if (lstrcmpiA(reinterpret_cast<char*>(base + d->Name), dll) != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++addresses) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) != 0) continue;
+            void** slot = reinterpret_cast<void**>(&addresses->u1.Function);
+            m_original = *slot;
+            if (original) *original = m_original;
+            PatchSlot(slot, replacement);
+            m_slots.push_back(slot);
+        }
+    }
+}
+
+ImportHook::~ImportHook()
+{
+    for (void** slot : m_slots) PatchSlot(slot, m_original);
 }
 
 }  // namespace testutil

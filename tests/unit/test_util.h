@@ -39,4 +39,26 @@ std::string RassimCtl();
 // Wine's GetProcessTimes for another process lags by seconds. -1 if none.
 double UnixCpuMs(const char* commandLinePart);
 
+// Points the test executable's import of dll!function at a replacement for
+// one scope: a fault of the system, injected where the program calls it. The
+// replacement reaches the real function through *original, which is set
+// before the import is patched (the patch itself may allocate).
+class ImportHook {
+public:
+    template <class F>
+    ImportHook(const char* dll, const char* function, F replacement, F* original)
+        : ImportHook(dll, function, reinterpret_cast<void*>(replacement), reinterpret_cast<void**>(original))
+    {
+    }
+    ImportHook(const char* dll, const char* function, void* replacement, void** original);
+    ~ImportHook();
+    ImportHook(const ImportHook&) = delete;
+    ImportHook& operator=(const ImportHook&) = delete;
+    bool Installed() const { return !m_slots.empty(); }
+
+private:
+    std::vector<void**> m_slots;
+    void* m_original = nullptr;
+};
+
 }  // namespace testutil

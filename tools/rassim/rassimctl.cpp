@@ -37,7 +37,10 @@ static bool SetEntryField(Entry& e, const std::string& kv)
     else if (k == "devicetype") e.deviceType = v;
     else if (k == "devicename") e.deviceName = v;
     else if (k == "user") e.user = v;
-    else if (k == "password") e.password = v;
+    else if (k == "password") {
+        e.password = v;
+        e.passwordSaved = true;
+    }
     else if (k == "domain") e.domain = v;
     else if (k == "alternates") e.alternates = std::atoi(v.c_str());
     else if (k == "accept_password") {
@@ -114,6 +117,11 @@ int main(int argc, char** argv)
         return 0;
     }
     if (cmd == "entry" && argc >= 3) {
+        // As Windows' own phone-book editor would, refuse a name the service refuses.
+        if (!ValidEntryName(argv[2], IsNt5())) {
+            std::fprintf(stderr, "rassimctl: \"%s\" is no valid entry name\n", argv[2]);
+            return 1;
+        }
         Entry* e = st.FindEntry(argv[2]);
         if (!e) {
             st.entries.emplace_back();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 namespace rassim {
@@ -106,6 +107,7 @@ uint32_t State::CheckFault(const std::string& fn, bool* setHandle)
     if (it == faults.end()) return 0;
     Fault& f = it->second;
     ++f.calls;
+    countersChanged = true;
     if (setHandle) *setHandle = f.setHandle;
     if (f.nth == 0 || f.calls == f.nth) return f.code;
     return 0;
@@ -120,7 +122,7 @@ Session::Session() : m_mutex(CreateMutexA(nullptr, FALSE, kMutexName))
 
 Session::~Session()
 {
-    if (m_dirty) WriteFile(StatePath(), Serialize(m_state));
+    if (m_dirty || m_state.countersChanged) WriteFile(StatePath(), Serialize(m_state));
     ReleaseMutex(m_mutex);
     CloseHandle(m_mutex);
 }
@@ -134,7 +136,7 @@ std::string Serialize(const State& s)
     for (const auto& e : s.entries) {
         o << "[entry " << e.name << "]\nphone=" << e.phone << "\ndevicetype=" << e.deviceType
           << "\ndevicename=" << e.deviceName << "\nuser=" << e.user << "\npassword=" << e.password
-          << "\ndomain=" << e.domain << "\nalternates=" << e.alternates << "\nattempts_made=" << e.attemptsMade << "\n";
+          << "\ndomain=" << e.domain << "\npassword_saved=" << (e.passwordSaved || !e.password.empty() ? 1 : 0) << "\nalternates=" << e.alternates << "\nattempts_made=" << e.attemptsMade << "\n";
         if (e.checkPassword) o << "accept_password=" << e.acceptPassword << "\n";
         for (const auto& sc : e.scripts) o << "script=" << sc << "\n";
     }
@@ -195,7 +197,10 @@ State Parse(const std::string& text)
             else if (k == "devicetype") e.deviceType = v;
             else if (k == "devicename") e.deviceName = v;
             else if (k == "user") e.user = v;
-            else if (k == "password") e.password = v;
+            else if (k == "password") {
+                e.password = v;
+                e.passwordSaved = e.passwordSaved || !v.empty();
+            } else if (k == "password_saved") e.passwordSaved = Num(v) != 0;
             else if (k == "domain") e.domain = v;
             else if (k == "alternates") e.alternates = static_cast<int>(Num(v));
             else if (k == "attempts_made") e.attemptsMade = static_cast<int>(Num(v));
@@ -230,6 +235,43 @@ State Parse(const std::string& text)
         }
     }
     return s;
+}
+
+const char kSavedPasswordPlaceholder[] = "****************";
+
+bool ValidEntryName(const char* name, bool nt5)
+{
+    if (!name || !*name) return false;
+    size_t n = std::strlen(name);
+    if (n > 256 || (nt5 && name[0] == '.')) return false;
+    bool letterOrDigit = false;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || std::strchr("|><?*\\/:", c)) return false;
+        // A byte of a multibyte character counts as a letter.
+        if (c >= 0x80 || IsCharAlphaNumericA(static_cast<CHAR>(c))) letterOrDigit = true;
+    }
+    return letterOrDigit;
+}
+
+bool IsNt5()
+{
+    OSVERSIONINFOA v{};
+    v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExA(&v)) return true;
+#pragma GCC diagnostic pop
+    return v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5;
+}
+
+std::string DefaultPhonebook()
+{
+    std::string path = Dir() + "\\rasphone.pbk";
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (FILE* f = std::fopen(path.c_str(), "wb")) std::fclose(f);
+    }
+    return path;
 }
 
 std::string Quote(const std::string& v)

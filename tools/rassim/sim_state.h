@@ -15,6 +15,7 @@ struct Entry {
     std::string name;
     std::string phone, deviceType = "modem", deviceName = "Simulated Modem";
     std::string user, password, domain;
+    bool passwordSaved = false;  // also for an empty password; false: none saved
     std::string acceptPassword;  // when set, a dial with another password fails with 691
     bool checkPassword = false;
     int alternates = 0;                // alternate numbers; each adds to the properties' size
@@ -53,7 +54,19 @@ struct State {
     void Reap(int64_t now);
     // Counts a call of fn and answers the code it must fail with, or 0.
     uint32_t CheckFault(const std::string& fn, bool* setHandle = nullptr);
+    bool countersChanged = false;  // a fault's call counter moved: worth saving
 };
+
+// The names the real service refuses (ERROR_INVALID_NAME): empty, without a
+// letter or digit, with one of | > < ? * \ / :, longer than 256 bytes, or (NT 5+)
+// beginning with a period. No phone-book entry can have such a name.
+bool ValidEntryName(const char* name, bool nt5);
+// Windows 2000 and later, as the calling process is told.
+bool IsNt5();
+// The placeholder NT 5+ hands out instead of a saved password.
+extern const char kSavedPasswordPlaceholder[];
+// The simulation's default phone-book file; any other path must exist.
+std::string DefaultPhonebook();
 
 int64_t NowMs();
 std::string Dir();  // C:\windows\rassim, created on demand
@@ -66,6 +79,7 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
     State& state() { return m_state; }
+    // Only a call that changes something rewrites the state file.
     void Commit() { m_dirty = true; }
 
 private:
