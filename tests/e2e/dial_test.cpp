@@ -39,7 +39,7 @@ TEST_F(DialTest, EntryThatNeverConnectedAsksBeforeEveryRedial)
     EXPECT_EQ(box.text, kRedialQuestion);
     EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_EQ(box.defaultButton, IDYES);
-    EXPECT_TRUE(box.hasIcon);
+    EXPECT_EQ(IconKind(box), static_cast<UINT>(MB_ICONEXCLAMATION));
     auto lines = p.LogLines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Dial attempt 1/100:");
@@ -281,6 +281,7 @@ TEST_F(DialTest, ExistingConnectionIsOfferedForHangUp)
               "connection has been  terminated.\r\n\r\nDo you wish to terminate the current connection now?");
     EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_EQ(box.defaultButton, IDNO);
+    EXPECT_EQ(IconKind(box), static_cast<UINT>(MB_ICONQUESTION));
     p.Answer(box, IDNO);
     Sleep(300);
     EXPECT_TRUE(Idle(p));
@@ -344,6 +345,103 @@ TEST_F(DialTest, BeforeWindows2000TheReadPasswordIsWrittenBack)
     EXPECT_NE(Journal("RasSetEntryDialParamsA", 1).find("user=\"user\" password=\"secret\""), std::string::npos);
     EXPECT_EQ(Count("RasSetCredentialsA"), 0u);
     EXPECT_FALSE(p.Visible(kPassword));
+}
+
+// The prefix typed in reaches the number the service dials, before the
+// entry's own number and with nothing between.
+TEST_F(DialTest, PrefixReachesTheNumberDialled)
+{
+    Entries({{"Alpha", "0@10 hang"}});
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Select("Alpha");
+    p.TypeInto(kPrefix, "0");
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    EXPECT_NE(Journal("RasDialA", 0).find("number=\"05550100\""), std::string::npos) << Journal("RasDialA", 0);
+    p.Click(kCancel);
+}
+
+// The service releases the previous attempt's modem some time after the
+// hang-up returns; a redial before that would fail with 633.
+TEST_F(DialTest, RedialWaitsForTheReleaseOfTheDevice)
+{
+    Entries({{"Alpha", "0@10 fail:678@10"}});
+    Script("Alpha", "0@10 hang");
+    {
+        rassim::Session s;
+        s.state().hangupLatencyMs = 600;
+        s.Commit();
+    }
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
+    auto stamp = [](const std::string& line) { return std::strtoll(line.c_str(), nullptr, 10); };
+    std::string hangup = Journal("RasHangUpA", 0), redial = Journal("RasDialA", 1);
+    EXPECT_NE(redial.find("result=\"0\""), std::string::npos) << redial;
+    EXPECT_GE(stamp(redial) - stamp(hangup), 600) << hangup << "\n" << redial;
+    ASSERT_TRUE(WaitFor([&] { return p.LogLines().size() >= 2; }));
+    EXPECT_EQ(p.LogLines()[1], "Previous error: There is no answer.");
+    p.Click(kCancel);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+}
+
+// A connection of the same entry still being set up, left by another
+// program: no question, it is hung up and released before the dial.
+TEST_F(DialTest, LeftoverConnectionOfTheEntryIsHungUpBeforeTheDial)
+{
+    Entries({{"Alpha", "0@10 hang"}});
+    uint32_t leftover;
+    {
+        rassim::Session s;
+        s.state().hangupLatencyMs = 300;
+        rassim::Conn c;
+        c.handle = leftover = s.state().nextHandle++;
+        c.entry = "Alpha";
+        c.deviceType = "modem";
+        c.deviceName = "Modem of Alpha";
+        c.state = RASCS_PortOpened;
+        s.state().conns.push_back(c);
+        s.Commit();
+    }
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    EXPECT_TRUE(p.NoMessageBox(200));
+    EXPECT_NE(Journal("RasHangUpA", 0).find("handle=\"" + std::to_string(leftover) + "\""), std::string::npos);
+    EXPECT_NE(Journal("RasDialA", 0).find("result=\"0\""), std::string::npos) << Journal("RasDialA", 0);
+    p.Click(kCancel);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+}
+
+// Windows NT 4 sets the password with the dial parameters even when the
+// entry has no user name: the one read at Dial is restored after a failure.
+TEST_F(DialTest, BeforeWindows2000AnEntryWithoutUserNameGetsItsPasswordBack)
+{
+    SetWindowsVersion("nt40");
+    Entries({{"Alpha", "fail:676@10"}});
+    Script("Alpha", "0@10 hang");
+    {
+        rassim::Session s;
+        s.state().FindEntry("Alpha")->user.clear();
+        s.state().deletePasswordOnFailure = true;  // as if the system had dropped it
+        s.Commit();
+    }
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
+    ASSERT_EQ(Count("RasSetEntryDialParamsA"), 2u);
+    EXPECT_NE(Journal("RasSetEntryDialParamsA", 1).find("user=\"\" password=\"secret\""), std::string::npos)
+        << Journal("RasSetEntryDialParamsA", 1);
+    EXPECT_NE(Journal("RasDialA", 1).find("password=\"secret\""), std::string::npos) << Journal("RasDialA", 1);
+    {
+        rassim::Session s;
+        EXPECT_EQ(s.state().FindEntry("Alpha")->password, "secret");
+    }
+    p.Click(kCancel);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
 }
 
 // Run once per language.

@@ -162,6 +162,55 @@ int Pendro::FocusId()
     return GetDlgCtrlID(h);
 }
 
+// The icon static's pixels against each system icon drawn the same way on
+// the same ground; the box may still be painting, so it looks a few times.
+UINT IconKind(const MessageBoxInfo& box)
+{
+    HWND icon = box.iconControl;
+    if (!icon) return 0;
+    RECT rc;
+    GetClientRect(icon, &rc);
+    const int w = rc.right, h = rc.bottom;
+    if (w <= 0 || h <= 0) return 0;
+    HDC screen = GetDC(nullptr);
+    HDC shot = CreateCompatibleDC(screen), drawn = CreateCompatibleDC(screen);
+    HBITMAP shotBits = CreateCompatibleBitmap(screen, w, h), drawnBits = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ oldShot = SelectObject(shot, shotBits), oldDrawn = SelectObject(drawn, drawnBits);
+    struct Kind {
+        UINT kind;
+        LPCSTR id;
+    };
+    const Kind kinds[] = {{MB_ICONHAND, IDI_HAND}, {MB_ICONQUESTION, IDI_QUESTION},
+                          {MB_ICONEXCLAMATION, IDI_EXCLAMATION}, {MB_ICONASTERISK, IDI_ASTERISK}};
+    UINT found = 0;
+    for (int tries = 0; tries < 20 && !found; ++tries) {
+        // From the screen: another process's window gives its pixels no other way.
+        POINT at = {0, 0};
+        ClientToScreen(icon, &at);
+        BitBlt(shot, 0, 0, w, h, screen, at.x, at.y, SRCCOPY);
+        HBRUSH ground = CreateSolidBrush(GetPixel(shot, 0, 0));
+        for (const Kind& k : kinds) {
+            FillRect(drawn, &rc, ground);
+            DrawIconEx(drawn, 0, 0, LoadIconA(nullptr, k.id), w, h, 0, nullptr, DI_NORMAL);
+            int differ = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    if (GetPixel(shot, x, y) != GetPixel(drawn, x, y)) ++differ;
+            if (differ * 50 < w * h) found = k.kind;  // under 2 % of the pixels
+        }
+        DeleteObject(ground);
+        if (!found) Sleep(50);
+    }
+    SelectObject(shot, oldShot);
+    SelectObject(drawn, oldDrawn);
+    DeleteObject(shotBits);
+    DeleteObject(drawnBits);
+    DeleteDC(shot);
+    DeleteDC(drawn);
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
 MessageBoxInfo Pendro::WaitMessageBox(DWORD timeoutMs)
 {
     MessageBoxInfo info;
@@ -177,8 +226,18 @@ MessageBoxInfo Pendro::WaitMessageBox(DWORD timeoutMs)
             if ((GetWindowLongA(b, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON) info.defaultButton = id;
         }
     for (HWND c = GetWindow(info.hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(c)) info.hasIcon = true;
+        if ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(c)) {
+            info.hasIcon = true;
+            info.iconControl = c;
+        }
     return info;
+}
+
+HWND Pendro::WaitPopupMenu(DWORD timeoutMs)
+{
+    HWND menu = nullptr;
+    WaitFor([&] { return (menu = FindOwnWindow(m_pi.dwProcessId, "#32768", nullptr, nullptr)) != nullptr; }, timeoutMs);
+    return menu;
 }
 
 bool Pendro::NoMessageBox(DWORD forMs)

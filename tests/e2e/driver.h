@@ -17,7 +17,12 @@ struct MessageBoxInfo {
     std::vector<int> buttons;  // identifiers of the buttons it offers
     int defaultButton = 0;
     bool hasIcon = false;
+    HWND iconControl = nullptr;
 };
+
+// The system icon a message box shows, told by its pixels: MB_ICONHAND,
+// MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK, or 0 for none of them.
+UINT IconKind(const MessageBoxInfo& box);
 
 class Pendro {
 public:
@@ -45,6 +50,7 @@ public:
     void Post(UINT msg, WPARAM w, LPARAM l) { PostMessageA(Window(), msg, w, l); }
 
     MessageBoxInfo WaitMessageBox(DWORD timeoutMs = 15000);
+    HWND WaitPopupMenu(DWORD timeoutMs = 5000);  // an open menu of the program
     bool NoMessageBox(DWORD forMs);
     void Answer(const MessageBoxInfo& box, int button);
     // Waits until the process ends; STILL_ACTIVE when it did not.

@@ -101,6 +101,7 @@ TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
         return std::string(t);
     }();
     EXPECT_EQ(ask.text, kNoPasswordQuestion);
+    EXPECT_EQ(IconKind(ask), static_cast<UINT>(MB_ICONQUESTION));
     PostMessageA(GetDlgItem(ask.hwnd, IDNO), BM_CLICK, 0, 0);  // No: the dialog stays open
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(ask.hwnd); }));
     EXPECT_TRUE(IsWindow(dlg.hwnd));
@@ -178,6 +179,7 @@ TEST_F(VaultTest, PasswordWithoutProviderShowsTheError)
     ASSERT_TRUE(box.hwnd);
     EXPECT_EQ(box.caption, "Error");
     EXPECT_EQ(box.text, "You must first select a provider for which a password is to be specified.");
+    EXPECT_EQ(IconKind(box), static_cast<UINT>(MB_ICONSTOP));
     EXPECT_FALSE(GetDlgItem(box.hwnd, 1004));
 }
 
@@ -267,6 +269,7 @@ TEST_F(VaultTest, FailedSaveShowsTheErrorAndDialingGoesOn)
     char t[256];
     GetDlgItemTextA(err.hwnd, 0xFFFF, t, sizeof t);
     EXPECT_STREQ(t, "The password could not be encrypted or saved.");
+    EXPECT_EQ(IconKind(err), static_cast<UINT>(MB_ICONSTOP));
     PostMessageA(GetDlgItem(err.hwnd, IDOK), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
 }
