@@ -12,7 +12,7 @@ work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 unguarded='^(AddVectoredExceptionHandler|RemoveVectoredExceptionHandler|AddVectoredContinueHandler|RemoveVectoredContinueHandler)$'
 # The C runtime's start-up entry points, which no header declares; each is in
 # the msvcrt.dll of Windows 2000.
-startup='^(__getmainargs|__wgetmainargs|__set_app_type|__setusermatherr|__p__fmode|__p__commode|__p___argv|__p___argc|__p__acmdln|__initenv|__argc|__argv|_amsg_exit|_initterm|_cexit|_onexit|__dllonexit|_iob|__C_specific_handler|_lock|_unlock|__lconv_init|__mb_cur_max|_errno|_setjmp3)$'
+startup='^(__getmainargs|__wgetmainargs|__set_app_type|__setusermatherr|__p__fmode|__p__commode|__p___argv|__p___argc|__p__acmdln|__initenv|__argc|__argv|_amsg_exit|_initterm|_cexit|_onexit|__dllonexit|_iob|__C_specific_handler|_lock|_unlock|__lconv_init|__mb_cur_max|_errno|_setjmp3|_commode|_fmode)$'
 
 "$objdump" -p "$exe" | awk '
   /DLL Name:/ { dll = tolower($3); next }

@@ -420,17 +420,22 @@ TEST_F(DialTest, LeftoverConnectionOfTheEntryIsHungUpBeforeTheDial)
 TEST_F(DialTest, BeforeWindows2000AnEntryWithoutUserNameGetsItsPasswordBack)
 {
     SetWindowsVersion("nt40");
-    Entries({{"Alpha", "fail:676@10"}});
+    Entries({{"Alpha", "0@10 fail:676@1500"}});
     Script("Alpha", "0@10 hang");
     {
         rassim::Session s;
         s.state().FindEntry("Alpha")->user.clear();
-        s.state().deletePasswordOnFailure = true;  // as if the system had dropped it
         s.Commit();
     }
     testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
     Pendro p;
     Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    {
+        rassim::Session s;  // changed behind the program's back during the attempt
+        s.state().FindEntry("Alpha")->password = "changed";
+        s.Commit();
+    }
     ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
     ASSERT_EQ(Count("RasSetEntryDialParamsA"), 2u);
     EXPECT_NE(Journal("RasSetEntryDialParamsA", 1).find("user=\"\" password=\"secret\""), std::string::npos)

@@ -428,6 +428,10 @@ TEST(Nt40Child, DISABLED_DialParamsRoute)
         EXPECT_EQ(s.state().FindEntry("Alpha")->user, "bob");
     }
     EXPECT_EQ(ras::ValidateEntryName(nullptr, ".dot"), 0u);
+    RASCREDENTIALS_V1 c{};
+    c.dwSize = sizeof c;
+    c.dwMask = RASCM_Password;
+    EXPECT_EQ(ras::SetCredentials(nullptr, "Alpha", &c, FALSE), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
 }
 
 TEST(RasTextsTest, StatesAndErrors)

@@ -126,7 +126,7 @@ bool ApplyStep(DialJob& job, const Step& step, DWORD* state, DWORD* error)
         return false;
     }
     *state = c->state;
-    if (*error && s.state().deletePasswordOnFailure) {
+    if (*error && s.state().deletePasswordOnFailure && IsNt5()) {
         if (Entry* e = s.state().FindEntry(job.entry)) {
             e->password.clear();
             e->passwordSaved = false;
@@ -302,6 +302,7 @@ DWORD WINAPI RasSetEntryDialParamsA(LPCSTR phonebook, RASDIALPARAMS_V1* params, 
 
 DWORD WINAPI RasSetCredentialsA(LPCSTR phonebook, LPCSTR entry, RASCREDENTIALS_V1* cred, BOOL clearCredentials)
 {
+    if (!IsNt5()) return ERROR_CALL_NOT_IMPLEMENTED;  // NT 4 has no such function
     if (!entry || !cred) return kErrInvalidParameter;
     if (cred->dwSize != kSizeCredentials) return kRasErrorInvalidSize;
     if (PhonebookMissing(phonebook)) return kErrCannotOpenPhonebook;
@@ -331,6 +332,7 @@ DWORD WINAPI RasSetCredentialsA(LPCSTR phonebook, LPCSTR entry, RASCREDENTIALS_V
 
 DWORD WINAPI RasGetCredentialsA(LPCSTR phonebook, LPCSTR entry, RASCREDENTIALS_V1* cred)
 {
+    if (!IsNt5()) return ERROR_CALL_NOT_IMPLEMENTED;
     if (!entry || !cred) return kErrInvalidParameter;
     if (cred->dwSize != kSizeCredentials) return kRasErrorInvalidSize;
     if (PhonebookMissing(phonebook)) return kErrCannotOpenPhonebook;
