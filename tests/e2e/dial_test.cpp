@@ -21,6 +21,20 @@ protected:
         p.Select(entry);
         p.Click(kDial);
     }
+    // A connection the service holds for another program; answers its handle.
+    static uint32_t AddConnection(const char* entry, const char* type, const char* device, DWORD state)
+    {
+        rassim::Session s;
+        rassim::Conn c;
+        c.handle = s.state().nextHandle++;
+        c.entry = entry;
+        c.deviceType = type;
+        c.deviceName = device;
+        c.state = state;
+        s.state().conns.push_back(c);
+        s.Commit();
+        return c.handle;
+    }
     static std::string Journal(const std::string& fn, size_t i)
     {
         auto lines = testutil::JournalLines(fn);
@@ -260,17 +274,7 @@ TEST_F(DialTest, DialRequestsByIndex)
 TEST_F(DialTest, ExistingConnectionIsOfferedForHangUp)
 {
     Entries({{"Alpha", "hang"}});
-    {
-        rassim::Session s;
-        rassim::Conn c;
-        c.handle = s.state().nextHandle++;
-        c.entry = "Elsewhere";
-        c.deviceType = "isdn";
-        c.deviceName = "ISDN Card 7";
-        c.state = RASCS_Connected;
-        s.state().conns.push_back(c);
-        s.Commit();
-    }
+    AddConnection("Elsewhere", "isdn", "ISDN Card 7", RASCS_Connected);
     Pendro p;
     Start(p, "Alpha");
     MessageBoxInfo box = p.WaitMessageBox();
@@ -298,16 +302,7 @@ TEST_F(DialTest, ExistingConnectionIsOfferedForHangUp)
     // A connection only being dialled raises no question.
     p.Click(kCancel);
     ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
-    {
-        rassim::Session s;
-        rassim::Conn c;
-        c.handle = s.state().nextHandle++;
-        c.entry = "Elsewhere";
-        c.deviceType = "isdn";
-        c.state = RASCS_PortOpened;
-        s.state().conns.push_back(c);
-        s.Commit();
-    }
+    AddConnection("Elsewhere", "isdn", "", RASCS_PortOpened);
     p.Click(kDial);
     ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
     EXPECT_TRUE(p.NoMessageBox(200));
@@ -392,19 +387,12 @@ TEST_F(DialTest, RedialWaitsForTheReleaseOfTheDevice)
 TEST_F(DialTest, LeftoverConnectionOfTheEntryIsHungUpBeforeTheDial)
 {
     Entries({{"Alpha", "0@10 hang"}});
-    uint32_t leftover;
     {
         rassim::Session s;
         s.state().hangupLatencyMs = 300;
-        rassim::Conn c;
-        c.handle = leftover = s.state().nextHandle++;
-        c.entry = "Alpha";
-        c.deviceType = "modem";
-        c.deviceName = "Modem of Alpha";
-        c.state = RASCS_PortOpened;
-        s.state().conns.push_back(c);
         s.Commit();
     }
+    uint32_t leftover = AddConnection("Alpha", "modem", "Modem of Alpha", RASCS_PortOpened);
     Pendro p;
     Start(p, "Alpha");
     ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));

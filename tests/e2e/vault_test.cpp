@@ -116,26 +116,21 @@ TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
     // The store is written once the dialog has gone: wait for it.
     EXPECT_TRUE(WaitFor([&] { return Stored("Alpha").size() == 16; })) << Stored("Alpha");  // encrypted empty password
 
-    // Ticked, the question is never asked and "NULL" is stored.
-    p.Click(kPassword);
-    dlg = WaitPasswordDialog(p);
-    ASSERT_TRUE(dlg.hwnd);
-    Type(dlg.hwnd, "ignored");
-    Press(dlg.hwnd, 1011);
-    Press(dlg.hwnd, IDOK);
-    EXPECT_TRUE(WaitFor([&] { return Stored("Alpha") == "NULL"; }));
-
-    // Ticked with the field empty: no question either.
-    testutil::DeleteKey(kPwdKey);
-    p.Click(kPassword);
-    dlg = WaitPasswordDialog(p);
-    ASSERT_TRUE(dlg.hwnd);
-    Type(dlg.hwnd, "");
-    Press(dlg.hwnd, 1011);
-    Press(dlg.hwnd, IDOK);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));
-    EXPECT_TRUE(p.NoMessageBox(300));
-    EXPECT_TRUE(WaitFor([&] { return Stored("Alpha") == "NULL"; }));
+    // Ticked, with text or with the field empty, the question is never asked
+    // and "NULL" is stored.
+    for (const char* typed : {"ignored", ""}) {
+        SCOPED_TRACE(typed);
+        testutil::DeleteKey(kPwdKey);
+        p.Click(kPassword);
+        dlg = WaitPasswordDialog(p);
+        ASSERT_TRUE(dlg.hwnd);
+        Type(dlg.hwnd, typed);
+        Press(dlg.hwnd, 1011);
+        Press(dlg.hwnd, IDOK);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));
+        EXPECT_TRUE(p.NoMessageBox(300));
+        EXPECT_TRUE(WaitFor([&] { return Stored("Alpha") == "NULL"; }));
+    }
 }
 
 // A second start naming another entry while Dial's password dialog is open:
