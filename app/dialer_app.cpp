@@ -7,7 +7,6 @@
 
 #include <commctrl.h>
 
-#include <new>
 
 static const char kMainCaption[] = "Kelvane Pendro! - Version 1.0";
 
@@ -39,7 +38,7 @@ BOOL CDialerApp::InitInstance()
     // before the first dialog is made.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-    CDialerDlg* dlg = new (std::nothrow) CDialerDlg(&cmdInfo, nullptr);
+    CDialerDlg* dlg = new CDialerDlg(&cmdInfo, nullptr);
     if (!dlg) return FALSE;
     m_pMainWnd = dlg;
     if (!dlg->Create(IDD_PENDRO_DIALOG, nullptr)) {

@@ -1,7 +1,6 @@
 #include "afxwin.h"
 
 #include <cstdlib>
-#include <new>
 
 namespace {
 CWinApp* g_pApp = nullptr;

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "name_list.h"
 
@@ -33,7 +32,7 @@ LONG CRegKeyHandle::QueryStringValue(CString& out, const CString& valueName)
     LONG r = RegQueryValueExA(m_hKey, valueName, nullptr, nullptr, nullptr, &size);
     if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA) return r;
     const DWORD allocated = size + 1;
-    std::unique_ptr<char[]> buf(new (std::nothrow) char[allocated]);
+    std::unique_ptr<char[]> buf(new char[allocated]);
     if (!buf) return ERROR_NOT_ENOUGH_MEMORY;
     // The value may have grown since the first call: then this one fails with
     // the new size, which says nothing about what was allocated.
@@ -53,7 +52,7 @@ LONG CRegKeyHandle::DeleteAllValues()
     LONG r = RegQueryInfoKeyA(m_hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
                               nullptr, nullptr, nullptr);
     if (r != ERROR_SUCCESS) return r;
-    std::unique_ptr<char[]> name(new (std::nothrow) char[maxName + 1]);
+    std::unique_ptr<char[]> name(new char[maxName + 1]);
     if (!name) return ERROR_NOT_ENOUGH_MEMORY;
     for (;;) {
         // Always delete the first value: the indices move as values go.
@@ -92,9 +91,9 @@ bool CRegValueStore::LoadValues(HKEY key)
     if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, &maxData,
                          nullptr, nullptr) != ERROR_SUCCESS)
         return false;
-    std::unique_ptr<char[]> name(new (std::nothrow) char[maxName + 1]);
+    std::unique_ptr<char[]> name(new char[maxName + 1]);
     // One spare byte past the longest data, so a string can always be closed.
-    std::unique_ptr<char[]> data(new (std::nothrow) char[maxData + 1]);
+    std::unique_ptr<char[]> data(new char[maxData + 1]);
     if (!name || !data) return false;
 
     Clear();
@@ -196,7 +195,7 @@ void CRegValueStore::SaveValues(HKEY key)
             int needed = 0;
             char probe[2];
             values.ToMultiString(probe, 2, &needed);
-            std::unique_ptr<char[]> data(new (std::nothrow) char[static_cast<std::size_t>(needed)]);
+            std::unique_ptr<char[]> data(new char[static_cast<std::size_t>(needed)]);
             if (!data || !values.ToMultiString(data.get(), needed, &needed)) continue;
             RegSetValueExA(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.get()),
                            static_cast<DWORD>(needed));

@@ -1,6 +1,5 @@
 #include "value_store.h"
 
-#include <new>
 
 void CValueStore::SelectName(const CString& name)
 {
@@ -16,7 +15,7 @@ bool CValueStore::AddValue(const CString& value)
     if (m_selected.IsEmpty()) return false;
     for (Node* n = m_head; n; n = n->next)
         if (n->name == m_selected && n->value == value) return false;
-    Node* node = new (std::nothrow) Node{m_head, m_selected, value};
+    Node* node = new Node{m_head, m_selected, value};
     if (!node) return false;
     m_head = node;
     return true;

@@ -1,7 +1,6 @@
 #include "password_store.h"
 
 #include <memory>
-#include <new>
 
 #include "afxwin.h"
 #include "hex_text.h"
@@ -21,7 +20,7 @@ bool SaveProviderPassword(const CString& entry, const CString& password, bool do
         store.SetValue(kNoPasswordMarker);
     } else {
         DWORD capacity = static_cast<DWORD>(password.GetLength()) + 24;
-        std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[capacity]);
+        std::unique_ptr<BYTE[]> buffer(new BYTE[capacity]);
         if (!buffer) return false;
         CString passphrase = LoadText(IDS_PASSPHRASE);
         CPwdCipher cipher;
@@ -48,7 +47,7 @@ bool LoadProviderPassword(const CString& entry, CString& password, bool& noPassw
         return true;
     }
     size_t bytes = HexTextBytes(static_cast<size_t>(value.GetLength()));
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[bytes + 1]);
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[bytes + 1]);
     if (!buffer) return false;
     FromHexText(value, static_cast<size_t>(value.GetLength()), buffer.get());
     CPwdCipher cipher;

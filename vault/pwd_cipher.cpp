@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 
 bool CPwdCipher::DeriveKey(const BYTE* material, DWORD materialLen)
 {
@@ -77,7 +76,7 @@ bool CPwdCipher::EncryptString(const CString& passphrase, const CString& passwor
 
 bool CPwdCipher::DecryptString(const CString& passphrase, const BYTE* cipher, DWORD cipherLen, CString& password)
 {
-    std::unique_ptr<BYTE[]> work(new (std::nothrow) BYTE[cipherLen + 25]);
+    std::unique_ptr<BYTE[]> work(new BYTE[cipherLen + 25]);
     if (!work) return false;
     DWORD capacity = cipherLen + 24;
     bool ok = DecryptBytes(reinterpret_cast<const BYTE*>(passphrase.c_str()), static_cast<DWORD>(passphrase.GetLength()),
