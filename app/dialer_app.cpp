@@ -7,7 +7,6 @@
 
 #include <commctrl.h>
 
-
 static const char kMainCaption[] = "Kelvane Pendro! - Version 1.0";
 
 class CDialerApp : public CWinApp {

@@ -265,13 +265,6 @@ void DDX_Check(CDataExchange* pDX, int id, int& value)
 
 // ---- application ----------------------------------------------------------
 
-void CCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast)
-{
-    (void)pszParam;
-    (void)bFlag;
-    (void)bLast;
-}
-
 CWinApp::CWinApp(const char* appName)
 {
     g_pApp = this;

@@ -185,7 +185,8 @@ class CCommandLineInfo {
 public:
     virtual ~CCommandLineInfo() = default;
     // One call per argument; a leading '/' or '-' has been removed for a switch.
-    virtual void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast);
+    // (argument, switch, last argument); the framework's own keeps nothing.
+    virtual void ParseParam(const char*, BOOL, BOOL) {}
 };
 
 class CWinApp : public CCmdTarget {

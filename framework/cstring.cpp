@@ -94,7 +94,7 @@ void CString::FormatV(const char* fmt, va_list args)
     // grow until it fits, with room for the NUL it may leave out.
     for (int cap = 256;; cap *= 2) {
         CString out;
-        if (cap <= 0 || cap > (1 << 24) || !out.Reserve(cap)) {
+        if (cap > (1 << 24) || !out.Reserve(cap)) {
             Empty();
             return;
         }

@@ -107,7 +107,6 @@ public:
         return reinterpret_cast<void**>(&m_p);
     }
     I* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
 
 private:
     I* m_p = nullptr;

@@ -40,6 +40,8 @@ CRasDialer::~CRasDialer()
     SecureWipe(&m_dialParams, sizeof m_dialParams);  // may hold a password
 }
 
+void CRasDialer::WipePassword() { SecureWipe(m_dialParams.szPassword, sizeof m_dialParams.szPassword); }
+
 void CRasDialer::FreeConns()
 {
     if (m_pConns) GlobalFree(m_pConns);
@@ -107,7 +109,7 @@ bool CRasDialer::GetEntryUserName(const CString& entry, CString& userName, const
 {
     if (!GetDialParams(entry, phonebook)) return false;
     userName = CString(m_dialParams.szUserName, static_cast<int>(strnlen(m_dialParams.szUserName, kUnLen)));
-    SecureWipe(m_dialParams.szPassword, sizeof m_dialParams.szPassword);  // read along, not wanted
+    WipePassword();  // read along, not wanted
     return true;
 }
 
@@ -115,7 +117,7 @@ bool CRasDialer::GetEntryPassword(const CString& entry, CString& password, const
 {
     if (!GetDialParams(entry, phonebook)) return false;
     password = CString(m_dialParams.szPassword, static_cast<int>(strnlen(m_dialParams.szPassword, kPwLen)));
-    SecureWipe(m_dialParams.szPassword, sizeof m_dialParams.szPassword);
+    WipePassword();
     return true;
 }
 
@@ -139,7 +141,7 @@ bool CRasDialer::SetCredentialField(const CString& entry, const CString& value, 
 
     if (!IsWindows2000OrLater()) {
         bool ok = SetDialParams(entry, phonebook);
-        SecureWipe(m_dialParams.szPassword, sizeof m_dialParams.szPassword);
+        WipePassword();
         return ok;
     }
     RASCREDENTIALS_V1 cred{};
@@ -148,7 +150,7 @@ bool CRasDialer::SetCredentialField(const CString& entry, const CString& value, 
     std::memcpy(password ? cred.szPassword : cred.szUserName, field, sizeof field);
     m_dwError = ras::SetCredentials(PhonebookArg(phonebook), entry, &cred, FALSE);
     SecureWipe(&cred, sizeof cred);
-    SecureWipe(m_dialParams.szPassword, sizeof m_dialParams.szPassword);
+    WipePassword();
     return m_dwError == 0;
 }
 
@@ -178,7 +180,7 @@ bool CRasDialer::Dial(const CString& entry, HRASCONN* phConn, RasDialFunc notifi
     *phConn = nullptr;
     m_dialParams.dwSize = sizeof(RASDIALPARAMS_V1);
     m_dwError = ras::Dial(PhonebookArg(phonebook), &m_dialParams, notifier, phConn);
-    SecureWipe(m_dialParams.szPassword, sizeof m_dialParams.szPassword);
+    WipePassword();
     if (m_dwError == 0) return true;
     if (*phConn) HangUpConnection(*phConn);  // leave no half-open connection
     return false;

@@ -38,6 +38,7 @@ private:
     bool EntryExists(const CString& entry, const CString* phonebook);
     bool SetCredentialField(const CString& entry, const CString& value, bool password, const CString* phonebook);
     void FreeConns();
+    void WipePassword();
 
     DWORD m_dwError = 0;
     RASENTRY_V1 m_entry{};

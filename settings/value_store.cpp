@@ -1,6 +1,5 @@
 #include "value_store.h"
 
-
 void CValueStore::SelectName(const CString& name)
 {
     m_selected = name;

@@ -255,13 +255,6 @@ TEST(KeyHandleTest, OpenCloseAndQuery)
 
 // A load that stops part-way must not let a save delete what it did not read:
 // another entry's password or the "DialEntryOK" list would be gone.
-decltype(&RegEnumValueA) g_realEnum;  // the hooked import would call the hook again
-LONG WINAPI EnumFailsAtSecondValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWORD reserved, LPDWORD type,
-                                   LPBYTE data, LPDWORD dataLen)
-{
-    if (index == 1) return ERROR_ACCESS_DENIED;
-    return g_realEnum(key, index, name, nameLen, reserved, type, data, dataLen);
-}
 LONG WINAPI InfoFails(HKEY, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
                       PFILETIME)
 {
@@ -276,8 +269,8 @@ TEST_F(StoreTest, LoadThatStopsPartWaySavesNothing)
         void** original;
     };
     void* unused = nullptr;
-    for (Fault f : {Fault{"RegEnumValueA", reinterpret_cast<void*>(&EnumFailsAtSecondValue),
-                          reinterpret_cast<void**>(&g_realEnum)},
+    for (Fault f : {Fault{"RegEnumValueA", reinterpret_cast<void*>(&testutil::RegEnumValueFailingAtSecond),
+                          reinterpret_cast<void**>(&testutil::realRegEnumValueA)},
                     Fault{"RegQueryInfoKeyA", reinterpret_cast<void*>(&InfoFails), &unused}}) {
         SCOPED_TRACE(f.function);
         testutil::DeleteKey("Software\\PendroTest");

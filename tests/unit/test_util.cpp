@@ -226,6 +226,15 @@ ImportHook::ImportHook(const char* dll, const char* function, void* replacement,
     }
 }
 
+decltype(&RegEnumValueA) realRegEnumValueA;
+
+LONG WINAPI RegEnumValueFailingAtSecond(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWORD reserved,
+                                        LPDWORD type, LPBYTE data, LPDWORD dataLen)
+{
+    if (index == 1) return ERROR_ACCESS_DENIED;
+    return realRegEnumValueA(key, index, name, nameLen, reserved, type, data, dataLen);
+}
+
 ImportHook::~ImportHook()
 {
     for (void** slot : m_slots) PatchSlot(slot, m_original);

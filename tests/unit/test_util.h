@@ -61,4 +61,10 @@ private:
     void* m_original = nullptr;
 };
 
+// RegEnumValueA that fails with access denied at the second value, for an
+// ImportHook; the hook stores the real function in realRegEnumValueA.
+extern decltype(&RegEnumValueA) realRegEnumValueA;
+LONG WINAPI RegEnumValueFailingAtSecond(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWORD reserved,
+                                        LPDWORD type, LPBYTE data, LPDWORD dataLen);
+
 }  // namespace testutil

@@ -146,13 +146,6 @@ TEST_F(PasswordStoreTest, FailedSaveReportsFalseAndKeepsTheOldValue)
     EXPECT_FALSE(testutil::KeyExists(kPwdKey));
 }
 
-decltype(&RegEnumValueA) g_realEnum;  // the hooked import would call the hook again
-LONG WINAPI EnumFailsAtSecondValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWORD reserved, LPDWORD type,
-                                   LPBYTE data, LPDWORD dataLen)
-{
-    if (index == 1) return ERROR_ACCESS_DENIED;
-    return g_realEnum(key, index, name, nameLen, reserved, type, data, dataLen);
-}
 
 TEST_F(PasswordStoreTest, UnreadableStoreIsNotOverwritten)
 {
@@ -160,7 +153,8 @@ TEST_F(PasswordStoreTest, UnreadableStoreIsNotOverwritten)
     ASSERT_TRUE(SaveProviderPassword("Two", "second", false));
     auto one = testutil::ReadValue(kPwdKey, "One").data;
     {
-        testutil::ImportHook hook("advapi32.dll", "RegEnumValueA", &EnumFailsAtSecondValue, &g_realEnum);
+        testutil::ImportHook hook("advapi32.dll", "RegEnumValueA", &testutil::RegEnumValueFailingAtSecond,
+                                  &testutil::realRegEnumValueA);
         ASSERT_TRUE(hook.Installed());
         EXPECT_FALSE(SaveProviderPassword("Three", "third", false));
     }

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <new>
 #include <sstream>
 #include <string>
 
@@ -56,7 +55,6 @@ void Put(char (&f)[N], const std::string& v)
     std::memcpy(f, v.data(), n);
     f[n] = 0;
 }
-
 
 // A dial script: "S@ms" steps, then "connected@ms", "fail:ERR@ms",
 // "disconnected@ms" or "hang"; "std@ms" stands for the usual states.

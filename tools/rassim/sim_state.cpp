@@ -136,7 +136,10 @@ std::string Serialize(const State& s)
     for (const auto& e : s.entries) {
         o << "[entry " << e.name << "]\nphone=" << e.phone << "\ndevicetype=" << e.deviceType
           << "\ndevicename=" << e.deviceName << "\nuser=" << e.user << "\npassword=" << e.password
-          << "\ndomain=" << e.domain << "\npassword_saved=" << (e.passwordSaved || !e.password.empty() ? 1 : 0) << "\nalternates=" << e.alternates << "\nattempts_made=" << e.attemptsMade << "\n";
+          << "\ndomain=" << e.domain
+          // A password set without the flag (as tests do) is a saved one.
+          << "\npassword_saved=" << (e.passwordSaved || !e.password.empty() ? 1 : 0) << "\nalternates=" << e.alternates
+          << "\nattempts_made=" << e.attemptsMade << "\n";
         if (e.checkPassword) o << "accept_password=" << e.acceptPassword << "\n";
         for (const auto& sc : e.scripts) o << "script=" << sc << "\n";
     }
@@ -197,10 +200,8 @@ State Parse(const std::string& text)
             else if (k == "devicetype") e.deviceType = v;
             else if (k == "devicename") e.deviceName = v;
             else if (k == "user") e.user = v;
-            else if (k == "password") {
-                e.password = v;
-                e.passwordSaved = e.passwordSaved || !v.empty();
-            } else if (k == "password_saved") e.passwordSaved = Num(v) != 0;
+            else if (k == "password") e.password = v;
+            else if (k == "password_saved") e.passwordSaved = Num(v) != 0;
             else if (k == "domain") e.domain = v;
             else if (k == "alternates") e.alternates = static_cast<int>(Num(v));
             else if (k == "attempts_made") e.attemptsMade = static_cast<int>(Num(v));
