@@ -75,8 +75,15 @@ protected:
         return v.exists ? std::string(v.data.c_str()) : "<absent>";
     }
     static size_t Count(const std::string& fn) { return testutil::JournalLines(fn).size(); }
-    // No run in progress: Dial can be pressed, Cancel cannot.
-    static bool Idle(Pendro& p) { return p.Enabled(kDial) && !p.Enabled(kCancel); }
+    // No run in progress: Cancel is off and every control it locked is back.
+    // The program enables them one by one, so all are read, not just Dial.
+    static bool Idle(Pendro& p)
+    {
+        if (p.Enabled(kCancel)) return false;
+        for (int id : {kDial, kQuit, kPassword, kShortcut, kEntry, kPrefix})
+            if (!p.Enabled(id)) return false;
+        return true;
+    }
     // The password dialog: a dialog of the program with the password edit.
     static MessageBoxInfo WaitPasswordDialog(Pendro& p)
     {

@@ -154,7 +154,7 @@ TEST_F(StartupTest, QuitEscapeAndCloseSaveWhenIdleOnly)
     EXPECT_EQ(p.WaitExit(1000), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_EQ(Setting("DefaultEntry"), "<absent>");  // nothing was saved
     p.Click(kCancel);  // Cancel stops the run without a word
-    ASSERT_TRUE(WaitFor([&] { return p.Enabled(kDial); }));
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
     EXPECT_TRUE(p.NoMessageBox(300));
     EXPECT_TRUE(p.Log().find("Dial attempt 1/100:") == 0);
     p.Click(kQuit);

@@ -74,7 +74,7 @@ TEST_F(VaultTest, CancelInTheDialogMakesNoAttempt)
     ASSERT_TRUE(dlg.hwnd);
     Type(dlg.hwnd, "typed");
     Press(dlg.hwnd, IDCANCEL);
-    ASSERT_TRUE(WaitFor([&] { return p.Enabled(kDial); }));
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
     Sleep(300);
     EXPECT_EQ(Count("RasDialA"), 0u);
     EXPECT_EQ(Stored("Alpha"), "<absent>");
