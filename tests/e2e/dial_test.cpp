@@ -21,19 +21,12 @@ protected:
         p.Select(entry);
         p.Click(kDial);
     }
-    // A connection the service holds for another program; answers its handle.
     static uint32_t AddConnection(const char* entry, const char* type, const char* device, DWORD state)
     {
         rassim::Session s;
-        rassim::Conn c;
-        c.handle = s.state().nextHandle++;
-        c.entry = entry;
-        c.deviceType = type;
-        c.deviceName = device;
-        c.state = state;
-        s.state().conns.push_back(c);
+        uint32_t h = testutil::AddConnection(s.state(), entry, type, device, state);
         s.Commit();
-        return c.handle;
+        return h;
     }
     static std::string Journal(const std::string& fn, size_t i)
     {
@@ -202,15 +195,14 @@ TEST_F(DialTest, CancelAfterAFailureKeepsThePreviousError)
         int id;
         bool dialing, idle;
     };
-    for (Control c : {Control{kPassword, false, true}, Control{kDial, false, true}, Control{kQuit, false, true},
-                      Control{kShortcut, false, true}, Control{kEntry, false, true}, Control{kPrefix, false, true},
-                      Control{kCancel, true, false}, Control{kClickHere, true, true}, Control{kLog, true, true}})
+    const Control controls[] = {{kPassword, false, true}, {kDial, false, true},     {kQuit, false, true},
+                                {kShortcut, false, true}, {kEntry, false, true},    {kPrefix, false, true},
+                                {kCancel, true, false},   {kClickHere, true, true}, {kLog, true, true}};
+    for (const Control& c : controls)
         EXPECT_EQ(p.Enabled(c.id), c.dialing) << "control " << c.id << " while dialing";
     p.Click(kCancel);
     ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
-    for (Control c : {Control{kPassword, false, true}, Control{kDial, false, true}, Control{kQuit, false, true},
-                      Control{kShortcut, false, true}, Control{kEntry, false, true}, Control{kPrefix, false, true},
-                      Control{kCancel, true, false}, Control{kClickHere, true, true}, Control{kLog, true, true}})
+    for (const Control& c : controls)
         EXPECT_EQ(p.Enabled(c.id), c.idle) << "control " << c.id << " after the run";
     EXPECT_EQ(Count("RasHangUpA"), 2u);
     EXPECT_TRUE(p.NoMessageBox(200));

@@ -49,15 +49,10 @@ protected:
     static uint32_t AddConn(const std::string& entry, const std::string& type, DWORD state)
     {
         rassim::Session s;
-        rassim::Conn c;
-        c.handle = s.state().nextHandle++;
-        c.entry = entry;
-        c.deviceType = type;
-        c.deviceName = "Device " + std::to_string(c.handle);
-        c.state = state;
-        s.state().conns.push_back(c);
+        uint32_t h =
+            testutil::AddConnection(s.state(), entry, type, "Device " + std::to_string(s.state().nextHandle), state);
         s.Commit();
-        return c.handle;
+        return h;
     }
     static HRASCONN H(uint32_t h) { return reinterpret_cast<HRASCONN>(static_cast<uintptr_t>(h)); }
 };

@@ -76,14 +76,9 @@ protected:
     static void AddConns(int n)
     {
         rassim::Session s;
-        for (int i = 0; i < n; ++i) {
-            rassim::Conn c;
-            c.handle = s.state().nextHandle++;
-            c.entry = "Other " + std::to_string(i);
-            c.deviceName = "Device " + std::to_string(i);
-            c.state = RASCS_Connected;
-            s.state().conns.push_back(c);
-        }
+        for (int i = 0; i < n; ++i)
+            testutil::AddConnection(s.state(), "Other " + std::to_string(i), "", "Device " + std::to_string(i),
+                                    RASCS_Connected);
         s.Commit();
     }
     // The release that follows a hang-up, after which the device is free.

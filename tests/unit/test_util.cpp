@@ -1,12 +1,11 @@
 #include "test_util.h"
 
-#include <cstring>
-
 #include <shlwapi.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 namespace testutil {
@@ -97,6 +96,19 @@ rassim::Entry& AddEntry(rassim::State& s, const std::string& name, const std::st
     e.deviceType = deviceType;
     e.deviceName = "Modem of " + name.substr(0, 100);  // a device each, unless a test shares one
     return e;
+}
+
+uint32_t AddConnection(rassim::State& s, const std::string& entry, const std::string& deviceType,
+                       const std::string& deviceName, DWORD state)
+{
+    rassim::Conn c;
+    c.handle = s.nextHandle++;
+    c.entry = entry;
+    c.deviceType = deviceType;
+    c.deviceName = deviceName;
+    c.state = state;
+    s.conns.push_back(c);
+    return c.handle;
 }
 
 std::vector<std::string> JournalLines(const std::string& fn)
@@ -226,6 +238,11 @@ ImportHook::ImportHook(const char* dll, const char* function, void* replacement,
     }
 }
 
+ImportHook::~ImportHook()
+{
+    for (void** slot : m_slots) PatchSlot(slot, m_original);
+}
+
 decltype(&RegEnumValueA) realRegEnumValueA;
 
 LONG WINAPI RegEnumValueFailingAtSecond(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWORD reserved,
@@ -233,11 +250,6 @@ LONG WINAPI RegEnumValueFailingAtSecond(HKEY key, DWORD index, LPSTR name, LPDWO
 {
     if (index == 1) return ERROR_ACCESS_DENIED;
     return realRegEnumValueA(key, index, name, nameLen, reserved, type, data, dataLen);
-}
-
-ImportHook::~ImportHook()
-{
-    for (void** slot : m_slots) PatchSlot(slot, m_original);
 }
 
 }  // namespace testutil

@@ -27,6 +27,9 @@ std::string Multi(std::initializer_list<const char*> strings);  // REG_MULTI_SZ 
 void ResetSim();
 rassim::Entry& AddEntry(rassim::State& s, const std::string& name, const std::string& phone = "555",
                         const std::string& deviceType = "modem");
+// A connection the service holds for another program; answers its handle.
+uint32_t AddConnection(rassim::State& s, const std::string& entry, const std::string& deviceType,
+                       const std::string& deviceName, DWORD state);
 std::vector<std::string> JournalLines(const std::string& fn);
 
 // A Unix path of the build as the Windows side sees it (drive Z:).

@@ -146,7 +146,6 @@ TEST_F(PasswordStoreTest, FailedSaveReportsFalseAndKeepsTheOldValue)
     EXPECT_FALSE(testutil::KeyExists(kPwdKey));
 }
 
-
 TEST_F(PasswordStoreTest, UnreadableStoreIsNotOverwritten)
 {
     ASSERT_TRUE(SaveProviderPassword("One", "first", false));
