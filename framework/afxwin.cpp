@@ -4,7 +4,24 @@
 
 namespace {
 CWinApp* g_pApp = nullptr;
-}
+
+// The message being dispatched, kept outside the window objects as the
+// framework keeps it per thread: a handler may destroy its window and delete
+// the object, and what is restored after it returns must not live there.
+// Every window of the program lives on its one user-interface thread.
+struct Msg {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+struct ThreadState {
+    Msg cur;             // for Default()
+    Msg pendingDefault;  // re-entry of the dialog manager from Default()
+    bool inDefault;
+};
+ThreadState t_state{};
+}  // namespace
 
 CWinApp* AfxGetApp() { return g_pApp; }
 HINSTANCE AfxGetResourceHandle() { return GetModuleHandleA(nullptr); }
@@ -54,28 +71,31 @@ bool CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Msg saved = m_cur;
-    m_cur = {message, wParam, lParam};
+    ThreadState& state = t_state;
+    Msg saved = state.cur;
+    state.cur = {m_hWnd, message, wParam, lParam};
     LRESULT result = 0;
     bool handled = OnCmdMsg(message, wParam, lParam, &result);
     if (!handled && message == WM_COMMAND) handled = OnCommand(wParam, lParam);
     if (!handled) result = Default();
-    m_cur = saved;
+    state.cur = saved;  // never through this: the handler may have deleted it
     return result;
 }
 
 LRESULT CWnd::Default()
 {
-    if (!m_hWnd) return 0;
+    ThreadState& state = t_state;
+    if (!m_hWnd || state.cur.hwnd != m_hWnd) return 0;
     // DefDlgProc calls our dialog procedure first; that call is recognised and
     // declined, so the dialog manager does its own work exactly once.
-    Msg savedPending = m_pendingDefault;
-    bool savedIn = m_inDefault;
-    m_pendingDefault = m_cur;
-    m_inDefault = true;
-    LRESULT r = ::DefDlgProcA(m_hWnd, m_cur.message, m_cur.wParam, m_cur.lParam);
-    m_pendingDefault = savedPending;
-    m_inDefault = savedIn;
+    Msg savedPending = state.pendingDefault;
+    bool savedIn = state.inDefault;
+    Msg cur = state.cur;
+    state.pendingDefault = cur;
+    state.inDefault = true;
+    LRESULT r = ::DefDlgProcA(cur.hwnd, cur.message, cur.wParam, cur.lParam);
+    state.pendingDefault = savedPending;
+    state.inDefault = savedIn;
     return r;
 }
 
@@ -103,9 +123,11 @@ INT_PTR CALLBACK AfxDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     if (!wnd) return FALSE;
 
-    if (wnd->m_inDefault && wnd->m_pendingDefault.message == message && wnd->m_pendingDefault.wParam == wParam &&
-        wnd->m_pendingDefault.lParam == lParam) {
-        wnd->m_inDefault = false;  // this is the dialog manager asking back: decline
+    ThreadState& state = t_state;
+    const Msg& pending = state.pendingDefault;
+    if (state.inDefault && pending.hwnd == hwnd && pending.message == message && pending.wParam == wParam &&
+        pending.lParam == lParam) {
+        state.inDefault = false;  // this is the dialog manager asking back: decline
         return FALSE;
     }
 

@@ -105,15 +105,6 @@ protected:
     virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
     virtual void PostNcDestroy() {}
 
-private:
-    struct Msg {
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-    };
-    Msg m_cur{};             // the message being dispatched, for Default()
-    Msg m_pendingDefault{};  // re-entry of the dialog manager from Default()
-    bool m_inDefault = false;
 };
 
 class CDialog : public CWnd {

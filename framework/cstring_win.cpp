@@ -5,23 +5,23 @@
 
 bool CString::LoadString(unsigned id)
 {
-    // The loader hands out the string in the thread's UI language, read-only and
-    // without a copy; convert it to the ANSI code page ourselves.
-    const wchar_t* wide = nullptr;
-    int wlen = LoadStringW(AfxGetResourceHandle(), id, reinterpret_cast<LPWSTR>(&wide), 0);
-    if (wlen <= 0 || !wide) {
-        Empty();
-        return false;
+    // LoadStringA, as Windows 95 to ME implement it (their LoadStringW is a
+    // stub), into a buffer grown until the text fits: a result one short of
+    // the room may have been cut. The loader picks the thread's UI language.
+    for (int room = 256;; room *= 2) {
+        CString text;
+        char* buf = text.GetBuffer(room - 1);
+        if (!buf) break;
+        int n = LoadStringA(AfxGetResourceHandle(), id, buf, room);
+        if (n <= 0) break;
+        if (n < room - 1 || room >= (1 << 17)) {
+            text.ReleaseBuffer(n);
+            *this = static_cast<CString&&>(text);
+            return true;
+        }
     }
-    int n = WideCharToMultiByte(CP_ACP, 0, wide, wlen, nullptr, 0, nullptr, nullptr);
-    char* buf = GetBuffer(n);
-    if (!buf) {
-        Empty();
-        return false;
-    }
-    WideCharToMultiByte(CP_ACP, 0, wide, wlen, buf, n, nullptr, nullptr);
-    ReleaseBuffer(n);
-    return true;
+    Empty();
+    return false;
 }
 
 CString LoadText(UINT id)

@@ -29,11 +29,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# German resources are picked through the locale; make sure it exists.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf8$'; then
-  $SUDO sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
-  grep -q '^en_US.UTF-8 UTF-8' /etc/locale.gen || echo 'en_US.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
-  $SUDO locale-gen >/dev/null
-fi
+# German resources are picked through the locale, and names are tested under
+# the Japanese double-byte code page (932): make sure both locales exist.
+want=(de_DE.UTF-8 en_US.UTF-8 ja_JP.UTF-8)
+have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
+gen=0
+for l in "${want[@]}"; do
+  lower=$(echo "$l" | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
+  echo "$have" | grep -qx "$lower" && continue
+  gen=1
+  $SUDO sed -i "s/^# *$l UTF-8/$l UTF-8/" /etc/locale.gen
+  grep -q "^$l UTF-8" /etc/locale.gen || echo "$l UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+done
+[ "$gen" -eq 0 ] || $SUDO locale-gen >/dev/null
 echo "setup: all packages present"

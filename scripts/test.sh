@@ -18,14 +18,15 @@ cmake -S tests/host -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DFUZZ_SECONDS=15 >/dev/null
 cmake --build build/host -j "$jobs"
 
-echo "== 32-bit executable: import table, Windows 2000 functions only, size"
+echo "== 32-bit executable: import table, Windows 98 and 2000 functions only, size"
 scripts/check-imports.sh i686-w64-mingw32-objdump build/win32/Pendro.exe
-scripts/check-win2000.sh i686-w64-mingw32-objdump build/win32/Pendro.exe i686-w64-mingw32-g++-win32
-scripts/check-win2000.sh x86_64-w64-mingw32-objdump build/win64/Pendro.exe x86_64-w64-mingw32-g++-win32
-scripts/check-win2000-control.sh
+scripts/check-winver.sh 98 i686-w64-mingw32-objdump build/win32/Pendro.exe i686-w64-mingw32-g++-win32
+scripts/check-winver.sh 2000 i686-w64-mingw32-objdump build/win32/Pendro.exe i686-w64-mingw32-g++-win32
+scripts/check-winver.sh 2000 x86_64-w64-mingw32-objdump build/win64/Pendro.exe x86_64-w64-mingw32-g++-win32
+scripts/check-winver-control.sh
 size=$(stat -c %s build/win32/Pendro.exe)
 echo "Pendro.exe (32-bit): $size bytes"
-[ "$size" -le 153600 ] || { echo "Pendro.exe is over 150 KB"; exit 1; }
+[ "$size" -le 81920 ] || { echo "Pendro.exe is over 80 KB"; exit 1; }
 
 echo "== host tests (AddressSanitizer, UndefinedBehaviorSanitizer, fuzzers)"
 (cd build/host && ctest --output-on-failure)

@@ -46,21 +46,65 @@ LONG CRegKeyHandle::QueryStringValue(CString& out, const CString& valueName)
     return r;
 }
 
+// RegQueryInfoKeyA counts the longest value name in characters; in a
+// double-byte code page its ANSI form may take twice as many bytes, so the
+// enumeration starts with that room and grows on ERROR_MORE_DATA.
+CValueBuffers::CValueBuffers(DWORD maxName, DWORD maxData)
+{
+    Grow(maxName * 2 + 1, maxData + 1);
+}
+
+CValueBuffers::~CValueBuffers()
+{
+    if (m_data) SecureWipe(m_data.get(), m_dataSize);
+}
+
+bool CValueBuffers::Grow(DWORD nameSize, DWORD dataSize)
+{
+    if (nameSize > kMaxNameBytes) nameSize = kMaxNameBytes;
+    if (nameSize > m_nameSize || !m_name) {
+        m_name.reset(new char[nameSize]);
+        m_nameSize = m_name ? nameSize : 0;
+    }
+    if (dataSize > m_dataSize || !m_data) {
+        if (m_data) SecureWipe(m_data.get(), m_dataSize);
+        m_data.reset(new char[dataSize]);
+        m_dataSize = m_data ? dataSize : 0;
+    }
+    return m_name && m_data;
+}
+
+LONG CValueBuffers::Enum(HKEY key, DWORD index, DWORD* type, DWORD* dataLen, bool withData)
+{
+    for (int tries = 0;; ++tries) {
+        if (!m_name || !m_data) return ERROR_NOT_ENOUGH_MEMORY;
+        DWORD nameLen = m_nameSize;
+        // One spare byte past the data, so a string can always be closed.
+        *dataLen = m_dataSize - 1;
+        LONG r = RegEnumValueA(key, index, m_name.get(), &nameLen, nullptr, type,
+                               withData ? reinterpret_cast<BYTE*>(m_data.get()) : nullptr, withData ? dataLen : nullptr);
+        if (r != ERROR_MORE_DATA || tries == 8) return r;
+        // Which buffer was short is not said: the data size is, when it was.
+        DWORD data = withData && *dataLen >= m_dataSize ? *dataLen + 1 : m_dataSize;
+        if (m_nameSize == kMaxNameBytes && data == m_dataSize) return r;
+        if (!Grow(m_nameSize * 2, data)) return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
 LONG CRegKeyHandle::DeleteAllValues()
 {
     DWORD maxName = 0;
     LONG r = RegQueryInfoKeyA(m_hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
                               nullptr, nullptr, nullptr);
     if (r != ERROR_SUCCESS) return r;
-    std::unique_ptr<char[]> name(new char[maxName + 1]);
-    if (!name) return ERROR_NOT_ENOUGH_MEMORY;
+    CValueBuffers buffers(maxName, 0);
     for (;;) {
         // Always delete the first value: the indices move as values go.
-        DWORD len = maxName + 1;
-        r = RegEnumValueA(m_hKey, 0, name.get(), &len, nullptr, nullptr, nullptr, nullptr);
+        DWORD type = 0, dataLen = 0;
+        r = buffers.Enum(m_hKey, 0, &type, &dataLen, false);
         if (r == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
         if (r != ERROR_SUCCESS) return r;
-        r = RegDeleteValueA(m_hKey, name.get());
+        r = RegDeleteValueA(m_hKey, buffers.Name());
         if (r != ERROR_SUCCESS) return r;
     }
 }
@@ -91,35 +135,31 @@ bool CRegValueStore::LoadValues(HKEY key)
     if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, &maxData,
                          nullptr, nullptr) != ERROR_SUCCESS)
         return false;
-    std::unique_ptr<char[]> name(new char[maxName + 1]);
-    // One spare byte past the longest data, so a string can always be closed.
-    std::unique_ptr<char[]> data(new char[maxData + 1]);
-    if (!name || !data) return false;
+    CValueBuffers buffers(maxName, maxData);
+    if (!buffers.Name() || !buffers.Data()) return false;
 
     Clear();
-    bool complete = true;
     for (DWORD index = 0;; ++index) {
-        DWORD nameLen = maxName + 1, dataLen = maxData, type = 0;
-        LONG r = RegEnumValueA(key, index, name.get(), &nameLen, nullptr, &type,
-                               reinterpret_cast<BYTE*>(data.get()), &dataLen);
-        if (r != ERROR_SUCCESS) {
-            complete = r == ERROR_NO_MORE_ITEMS;
-            break;
-        }
-        if (nameLen == 0 || name[0] == 0) continue;  // the unnamed default value
-        if (dataLen > maxData) dataLen = maxData;
-        SelectName(name.get());
+        DWORD dataLen = 0, type = 0;
+        LONG r = buffers.Enum(key, index, &type, &dataLen, true);
+        if (r != ERROR_SUCCESS) return r == ERROR_NO_MORE_ITEMS;
+        const char* name = buffers.Name();
+        if (name[0] == 0) continue;  // the unnamed default value
+        const char* data = buffers.Data();
+        SelectName(name);
         if (type == REG_SZ) {
-            AddValue(CString(data.get(), static_cast<int>(strnlen(data.get(), dataLen))));
+            if (!AddLoaded(CString(data, static_cast<int>(strnlen(data, dataLen))))) return false;
         } else if (type == REG_MULTI_SZ) {
             CNameList strings;
-            if (strings.FromMultiString(data.get(), dataLen))
-                for (int i = 0; i < strings.GetCount(); ++i) AddValue(strings.GetAt(i));
+            if (!strings.FromMultiString(data, dataLen)) return false;
+            for (int i = 0; i < strings.GetCount(); ++i)
+                if (!AddLoaded(strings.GetAt(i))) return false;
         }
     }
-    SecureWipe(data.get(), maxData + 1);
-    return complete;
 }
+
+// A pair that is there already is no loss; any other refusal is.
+bool CRegValueStore::AddLoaded(const CString& value) { return AddValue(value) || HasValue(value); }
 
 // Creates the components of the key path that do not exist, outermost first.
 bool CRegValueStore::CreateMissingKeys()

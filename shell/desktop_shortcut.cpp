@@ -46,5 +46,5 @@ bool CreateDesktopShortcut(const char* target, const char* arguments, const char
     if (FAILED(file->Save(widePath, TRUE))) return false;
     // A name the file system cannot hold may be "saved" to nowhere (a colon
     // under Wine): only a link that is there counts.
-    return GetFileAttributesW(widePath) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }

@@ -266,6 +266,10 @@ void CDialerDlg::BeginRun()
 
     SetDialingState();
     {
+        // What cannot be read stays empty: left over from the last run, another
+        // entry's login would be written back into this one after a failure.
+        m_strUserName.Empty();
+        m_strPassword.Empty();
         CRasDialer dialer;
         dialer.GetEntryUserName(m_strEntry, m_strUserName, nullptr);
         dialer.GetEntryPassword(m_strEntry, m_strPassword, nullptr);
@@ -329,6 +333,14 @@ void CDialerDlg::StartAttempt()
         m_nTimerId = 0;
     }
     m_nTimerId = SetTimer(kDialTimerId, kDialTimerPeriodMs, nullptr);
+    if (!m_nTimerId) {
+        // Without its timer the attempt would never be seen to connect or fail.
+        HangUpConnection(m_hRasConn);
+        m_hRasConn = nullptr;
+        AppendLog(LoadText(IDS_CONNECT_ERROR) + "!");
+        UpdateData(FALSE);
+        EndRun();
+    }
 }
 
 void CDialerDlg::EndRun()
@@ -428,6 +440,13 @@ void CDialerDlg::OnDialState(RASCONNSTATE state, DWORD error)
 void CDialerDlg::OnDialEntry(WPARAM index)
 {
     if (RunInProgress()) return;  // see OnDial
+    if (!IsWindowEnabled(m_hWnd)) {
+        // One of the idle window's own dialogs is open: carried out once it has
+        // closed (WM_ENABLE), so that its answer still concerns its own entry.
+        m_bEntryPending = true;
+        m_nPendingEntry = index;
+        return;
+    }
     CNameList names;
     if (!EnumPhonebookEntries(names, nullptr)) return;
     if (index >= static_cast<WPARAM>(names.GetCount())) return;
@@ -447,6 +466,10 @@ LRESULT CDialerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_DIAL_ENTRY) {
         OnDialEntry(wParam);
         return 0;
+    }
+    if (message == WM_ENABLE && wParam && m_bEntryPending) {
+        m_bEntryPending = false;
+        PostMessage(WM_DIAL_ENTRY, m_nPendingEntry);
     }
     return CDialog::WindowProc(message, wParam, lParam);
 }

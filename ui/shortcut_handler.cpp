@@ -10,10 +10,12 @@ void CDialerDlg::OnDesktopShortcut()
     m_strEntry.Empty();
     if (m_nEntrySel != -1) m_comboEntry.GetLBText(m_nEntrySel, m_strEntry);
 
+    // The answer concerns this entry, whatever the selection is by then.
+    const CString entry = m_strEntry;
     bool dial = false;
-    if (!m_strEntry.IsEmpty()) {
+    if (!entry.IsEmpty()) {
         CString question;
-        question.Format(LoadText(IDS_SHORTCUT_QUESTION), m_strEntry.c_str());
+        question.Format(LoadText(IDS_SHORTCUT_QUESTION), entry.c_str());
         int answer = MessageBox(question, LoadText(IDS_APPNAME), MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDYES) dial = true;
         else if (answer != IDNO) return;
@@ -28,10 +30,10 @@ void CDialerDlg::OnDesktopShortcut()
         CString workingDirectory = cut >= 0 ? program.Left(cut + 1) : CString();
 
         CString linkName = LoadText(IDS_SHORTCUT_NAME);
-        if (dial) linkName += LoadText(IDS_SHORTCUT_TO) + m_strEntry;
+        if (dial) linkName += LoadText(IDS_SHORTCUT_TO) + entry;
         linkName = CleanLinkName(linkName);
 
-        CString arguments = "\"" + m_strEntry + "\"";
+        CString arguments = "\"" + entry + "\"";
         ok = CreateDesktopShortcut(program, dial ? arguments.c_str() : nullptr, linkName,
                                    workingDirectory.IsEmpty() ? nullptr : workingDirectory.c_str(), nullptr);
     }

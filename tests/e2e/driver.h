@@ -67,5 +67,10 @@ private:
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 15000);
 DWORD RunToEnd(const std::string& args, DWORD timeoutMs = 15000);  // a second instance
 std::string PendroPath();
+// Off: the programs started next run without the heap validation, for the
+// few tests whose thousands of entries or notifications it makes too slow.
+void ValidateHeap(bool on);
+// Every program the driver started, for its heap errors.
+std::vector<DWORD>& StartedPids();
 
 }  // namespace e2e

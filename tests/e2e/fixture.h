@@ -17,6 +17,25 @@ constexpr int kDial = 1000, kEntry = 1002, kLog = 1003, kPrefix = 1004, kCancel 
 constexpr char kKey[] = "Software\\Kelvane\\Pendro";
 constexpr char kPwdKey[] = "Software\\Kelvane\\Pendro\\Pwd";
 
+// Text of the source (UTF-8) in the ANSI code page the programs run under.
+inline std::string Ansi(const char* utf8)
+{
+    wchar_t wide[1024];
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 1024);
+    char out[2048];
+    return n > 0 && WideCharToMultiByte(CP_ACP, 0, wide, -1, out, sizeof out, nullptr, nullptr) > 0 ? out : utf8;
+}
+
+// Under a double-byte code page (the pass with LC_ALL=ja_JP.UTF-8, code page
+// 932) every name a test gives goes through here and begins with characters
+// whose second byte is a backslash (表, ソ) or a letter (フ, ト): what holds for
+// the plain name must hold for it. Elsewhere the name stays as it is.
+inline bool DoubleBytePass() { return GetACP() == 932; }
+inline std::string N(const std::string& name)
+{
+    return DoubleBytePass() ? Ansi("表示ソフト") + name : name;
+}
+
 class E2eTest : public testing::Test {
 protected:
     void SetUp() override
@@ -26,8 +45,19 @@ protected:
         testutil::DeleteKey("RemoteAccess");
         SetWindowsVersion(nullptr);
         testutil::ResetSim();
+        StartedPids().clear();
+        ValidateHeap(true);
+        m_heapLogStart = testutil::HeapLogSize();
     }
-    void TearDown() override { CloseOtherInstances(); }
+    // The program runs with its heap validated on every operation; whatever
+    // Wine found wrong with it fails the test.
+    void TearDown() override
+    {
+        CloseOtherInstances();
+        std::string errors = testutil::HeapErrors(StartedPids(), m_heapLogStart);
+        EXPECT_TRUE(errors.empty()) << "heap errors of the program:\n" << errors;
+    }
+    long long m_heapLogStart = 0;
 
     static void CloseOtherInstances()
     {

@@ -62,7 +62,8 @@ TEST_F(ShortcutTest, WithoutAnEntryNoQuestionAndNoArguments)
 
 TEST_F(ShortcutTest, QuestionNamesTheEntryAsItIs)
 {
-    Entries({{"Net \"Fast\" & 50%s!", nullptr}});
+    const std::string name = N("Net \"Fast\" & 50%s!"), link = "Kelvane Pendro! to " + N("Net Fast & 50%s!");
+    Entries({{name.c_str(), nullptr}});
     Pendro p;
     ASSERT_TRUE(p.Window());
     p.Click(kShortcut);
@@ -71,10 +72,10 @@ TEST_F(ShortcutTest, QuestionNamesTheEntryAsItIs)
     EXPECT_EQ(box.caption, "Kelvane Pendro!");
     EXPECT_EQ(box.buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO}));
     EXPECT_EQ(IconKind(box), static_cast<UINT>(MB_ICONQUESTION));
-    EXPECT_NE(box.text.find("\r\n\"Net \"Fast\" & 50%s!\"?\r\n"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("\r\n\"" + name + "\"?\r\n"), std::string::npos) << box.text;
     p.Answer(box, IDYES);
-    ASSERT_TRUE(WaitFor([&] { return Exists(Link("Kelvane Pendro! to Net Fast & 50%s!")); }));
-    Expect("Kelvane Pendro! to Net Fast & 50%s!.lnk", "\"Net \"Fast\" & 50%s!\"");
+    ASSERT_TRUE(WaitFor([&] { return Exists(Link(link)); }));
+    Expect(link + ".lnk", "\"" + name + "\"");
     EXPECT_TRUE(p.NoMessageBox(300));
 }
 
@@ -205,22 +206,23 @@ TEST_F(ShortcutTest, DesktopPathAtTheLimit)
 
 TEST_F(ShortcutTest, TheLinkStartsTheProgramAndDials)
 {
-    Entries({{"Alpha", "hang"}});
+    const std::string alpha = N("Alpha"), name = "Kelvane Pendro! to " + alpha;
+    Entries({{alpha.c_str(), "hang"}});
     {
         Pendro p;
         ASSERT_TRUE(p.Window());
         p.Click(kShortcut);
         MessageBoxInfo box = p.WaitMessageBox();
         p.Answer(box, IDYES);
-        ASSERT_TRUE(WaitFor([&] { return Exists(Link("Kelvane Pendro! to Alpha")); }));
+        ASSERT_TRUE(WaitFor([&] { return Exists(Link(name)); }));
         p.Click(kQuit);
         EXPECT_EQ(p.WaitExit(), 0u);
     }
-    Expect("Kelvane Pendro! to Alpha.lnk", "\"Alpha\"");
+    Expect(name + ".lnk", "\"" + alpha + "\"");
     SHELLEXECUTEINFOA sei{};
     sei.cbSize = sizeof sei;
     sei.fMask = SEE_MASK_NOCLOSEPROCESS;
-    std::string link = Link("Kelvane Pendro! to Alpha");
+    std::string link = Link(name);
     sei.lpFile = link.c_str();
     sei.nShow = SW_SHOWNORMAL;
     ASSERT_TRUE(ShellExecuteExA(&sei));

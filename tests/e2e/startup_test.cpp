@@ -10,48 +10,68 @@ namespace {
 
 using StartupTest = E2eTest;
 
+// Names go through N(): the code-page-932 pass runs these tests again with
+// double-byte names.
 TEST_F(StartupTest, PreselectsSystemDefaultThenFirstSortedEntry)
 {
-    Entries({{"Zeta", nullptr}, {"Mid", nullptr}, {"Alpha", nullptr}});
+    const std::string zeta = N("Zeta"), mid = N("Mid"), alpha = N("Alpha");
+    Entries({{zeta.c_str(), nullptr}, {mid.c_str(), nullptr}, {alpha.c_str(), nullptr}});
     {
         Pendro p;
         ASSERT_TRUE(p.Window());
-        EXPECT_EQ(p.SelectedEntry(), "Alpha");  // first in sorted order
+        EXPECT_EQ(p.SelectedEntry(), alpha);  // first in sorted order
         EXPECT_EQ(SendMessageA(p.Item(kEntry), CB_GETCOUNT, 0, 0), 3);
         EXPECT_TRUE(p.Enabled(kDial));
         EXPECT_FALSE(p.Enabled(kCancel));
         EXPECT_TRUE(p.Enabled(kQuit));
         EXPECT_EQ(p.FocusId(), kDial);
     }
-    testutil::WriteValue("RemoteAccess", "Default", REG_SZ, std::string("Mid", 4));
+    testutil::WriteValue("RemoteAccess", "Default", REG_SZ, mid + '\0');
     Pendro p;
     ASSERT_TRUE(p.Window());
-    EXPECT_EQ(p.SelectedEntry(), "Mid");
+    EXPECT_EQ(p.SelectedEntry(), mid);
 }
 
 TEST_F(StartupTest, StoredDefaultEntryIsMatchedAsABeginningIgnoringCase)
 {
-    Entries({{"Provider Two", nullptr}, {"Provider One", nullptr}, {"Other", nullptr}});
-    testutil::WriteValue("RemoteAccess", "Default", REG_SZ, std::string("Other", 6));
-    testutil::WriteValue(kKey, "DefaultEntry", REG_SZ, std::string("provider", 9));
+    const std::string two = N("Provider Two"), one = N("Provider One"), other = N("Other");
+    Entries({{two.c_str(), nullptr}, {one.c_str(), nullptr}, {other.c_str(), nullptr}});
+    testutil::WriteValue("RemoteAccess", "Default", REG_SZ, other + '\0');
+    testutil::WriteValue(kKey, "DefaultEntry", REG_SZ, N("provider") + '\0');
     testutil::WriteValue(kKey, "DialPrefix", REG_SZ, std::string("0", 2));
     Pendro p;
     ASSERT_TRUE(p.Window());
-    EXPECT_EQ(p.SelectedEntry(), "Provider One");  // the first in sorted order that begins with it
+    EXPECT_EQ(p.SelectedEntry(), one);  // the first in sorted order that begins with it
     EXPECT_EQ(p.Text(kPrefix), "0");
 }
 
 TEST_F(StartupTest, CommandLineEntryWinsAndDialsWithoutAClick)
 {
-    Entries({{"Alpha", "hang"}, {"Net Surfer", "hang"}});
-    testutil::WriteValue(kKey, "DefaultEntry", REG_SZ, std::string("Alpha", 6));
-    Pendro p("\"net surfer\"");
-    ASSERT_TRUE(p.Window());
-    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
-    EXPECT_NE(testutil::JournalLines("RasDialA")[0].find("entry=\"Net Surfer\""), std::string::npos);
-    EXPECT_EQ(p.SelectedEntry(), "Net Surfer");
-    EXPECT_FALSE(p.Enabled(kDial));
-    EXPECT_TRUE(p.Enabled(kCancel));
+    const std::string alpha = N("Alpha"), surfer = N("Net Surfer");
+    // Under code page 932 also two names that differ only in the letter case
+    // of a trail byte (ア = 83 41, ャ = 83 61): neither may stand for the other.
+    const std::string upper = Ansi("ア回線"), lower = Ansi("ャ回線");
+    struct Row {
+        std::string argument, dialled;
+    };
+    std::vector<Row> rows = {{"\"" + N("net surfer") + "\"", surfer}};
+    if (DoubleBytePass()) rows.insert(rows.end(), {{lower, lower}, {upper, upper}});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.argument);
+        testutil::ResetSim();
+        Entries({{alpha.c_str(), "hang"}, {surfer.c_str(), "hang"}});
+        if (DoubleBytePass()) Entries({{upper.c_str(), "hang"}, {lower.c_str(), "hang"}});
+        testutil::WriteValue(kKey, "DefaultEntry", REG_SZ, alpha + '\0');
+        Pendro p(row.argument);
+        ASSERT_TRUE(p.Window());
+        ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+        EXPECT_NE(testutil::JournalLines("RasDialA")[0].find("entry=\"" + row.dialled + "\""), std::string::npos);
+        EXPECT_EQ(p.SelectedEntry(), row.dialled);
+        EXPECT_FALSE(p.Enabled(kDial));
+        EXPECT_TRUE(p.Enabled(kCancel));
+        p.Click(kCancel);
+        ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    }
 }
 
 TEST_F(StartupTest, SecondStartRestoresTheFirstAndEnds)
@@ -78,11 +98,11 @@ TEST_F(StartupTest, SecondStartRestoresTheFirstAndEnds)
 TEST_F(StartupTest, Windows2000ModeFromTheSwitchOrTheSystem)
 {
     Entries({{"2000", nullptr}, {"Alpha", nullptr}});
-    SetWindowsVersion("nt40");
-    {
+    for (const char* version : {"win98", "nt40"}) {
+        SetWindowsVersion(version);
         Pendro p;
         ASSERT_TRUE(p.Window());
-        EXPECT_FALSE(p.Visible(kPassword));
+        EXPECT_FALSE(p.Visible(kPassword)) << version;
     }
     for (const char* sw : {"/2000", "-2000"}) {
         Pendro p(sw);
@@ -111,41 +131,42 @@ TEST_F(StartupTest, Windows2000ModeFromTheSwitchOrTheSystem)
 
 TEST_F(StartupTest, QuitEscapeAndCloseSaveWhenIdleOnly)
 {
-    Entries({{"Alpha", "hang"}, {"Beta", nullptr}});
+    const std::string alpha = N("Alpha"), beta = N("Beta");
+    Entries({{alpha.c_str(), "hang"}, {beta.c_str(), nullptr}});
     {
         Pendro p;
         ASSERT_TRUE(p.Window());
-        p.Select("Beta");
+        p.Select(beta);
         p.TypeInto(kPrefix, "0w9");  // digits only
         EXPECT_EQ(p.Text(kPrefix), "09");
         p.Click(kQuit);
         EXPECT_EQ(p.WaitExit(), 0u);
     }
-    EXPECT_EQ(Setting("DefaultEntry"), "Beta");
+    EXPECT_EQ(Setting("DefaultEntry"), beta);
     EXPECT_EQ(Setting("DialPrefix"), "09");
     {
         Pendro p;
         ASSERT_TRUE(p.Window());
-        EXPECT_EQ(p.SelectedEntry(), "Beta");
-        p.Select("Alpha");
+        EXPECT_EQ(p.SelectedEntry(), beta);
+        p.Select(alpha);
         p.Key(VK_ESCAPE);
         EXPECT_EQ(p.WaitExit(), 0u);
     }
-    EXPECT_EQ(Setting("DefaultEntry"), "Alpha");
+    EXPECT_EQ(Setting("DefaultEntry"), alpha);
     {
         Pendro p;
         ASSERT_TRUE(p.Window());
-        p.Select("Beta");
+        p.Select(beta);
         p.Post(WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_EQ(p.WaitExit(), 0u);
     }
-    EXPECT_EQ(Setting("DefaultEntry"), "Beta");
+    EXPECT_EQ(Setting("DefaultEntry"), beta);
 
     testutil::DeleteKey(kKey);
-    testutil::WriteValue(kPwdKey, "Alpha", REG_SZ, std::string("NULL", 5));
+    testutil::WriteValue(kPwdKey, alpha.c_str(), REG_SZ, std::string("NULL", 5));
     Pendro p;
     ASSERT_TRUE(p.Window());
-    p.Select("Alpha");
+    p.Select(alpha);
     p.Click(kDial);
     ASSERT_TRUE(WaitFor([&] { return p.Enabled(kCancel); }));
     p.Key(VK_ESCAPE);
@@ -159,7 +180,7 @@ TEST_F(StartupTest, QuitEscapeAndCloseSaveWhenIdleOnly)
     EXPECT_TRUE(p.Log().find("Dial attempt 1/100:") == 0);
     p.Click(kQuit);
     EXPECT_EQ(p.WaitExit(), 0u);
-    EXPECT_EQ(Setting("DefaultEntry"), "Alpha");
+    EXPECT_EQ(Setting("DefaultEntry"), alpha);
 }
 
 TEST_F(StartupTest, KeyboardReachesEveryControl)

@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         E2eTest::SetUp();
-        Entries({{"Alpha", "hang"}, {"Beta", "hang"}});
+        Entries({{A().c_str(), "hang"}, {B().c_str(), "hang"}});
         testutil::DeleteKey(kPwdKey);  // no stored passwords: Dial asks
     }
     static void Type(HWND dlg, const char* password)
@@ -23,9 +23,12 @@ protected:
         SendMessageA(GetDlgItem(dlg, 1004), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password));
     }
     static void Press(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
-    static std::string Stored(const char* entry)
+    // The entries' names, double-byte in the code-page-932 pass.
+    static std::string A() { return N("Alpha"); }
+    static std::string B() { return N("Beta"); }
+    static std::string Stored(const std::string& entry)
     {
-        auto v = testutil::ReadValue(kPwdKey, entry);
+        auto v = testutil::ReadValue(kPwdKey, entry.c_str());
         return v.exists ? std::string(v.data.c_str()) : "<absent>";
     }
     static std::string Dialled(size_t i)
@@ -41,34 +44,34 @@ TEST_F(VaultTest, DialAsksForAPasswordAndStoresItEncrypted)
 {
     Pendro p;
     ASSERT_TRUE(p.Window());
-    p.Select("Alpha");
+    p.Select(A());
     p.Click(kDial);
     MessageBoxInfo dlg = WaitPasswordDialog(p);
     ASSERT_TRUE(dlg.hwnd);
     char text[512];
     GetDlgItemTextA(dlg.hwnd, 1003, text, sizeof text);
-    EXPECT_STREQ(text, "Alpha");
+    EXPECT_EQ(text, A());
     GetDlgItemTextA(dlg.hwnd, 1014, text, sizeof text);
     EXPECT_EQ(std::string(text).find("Under certain conditions"), 0u);
     EXPECT_NE(std::string(text).find("restore it. Please remeber"), std::string::npos);
     Type(dlg.hwnd, " \t my secret\t ");
     Press(dlg.hwnd, IDOK);
     ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
-    std::string hex = Stored("Alpha");
+    std::string hex = Stored(A());
     EXPECT_EQ(hex.size(), 32u);
     EXPECT_EQ(hex.find("secret"), std::string::npos);
     CString pw;
     bool none = false;
-    ASSERT_TRUE(LoadProviderPassword("Alpha", pw, none));
+    ASSERT_TRUE(LoadProviderPassword(A().c_str(), pw, none));
     EXPECT_STREQ(pw, "my secret");  // blanks and tabs trimmed at both ends
-    EXPECT_EQ(Stored("Beta"), "<absent>");
+    EXPECT_EQ(Stored(B()), "<absent>");
 }
 
 TEST_F(VaultTest, CancelInTheDialogMakesNoAttempt)
 {
     Pendro p;
     ASSERT_TRUE(p.Window());
-    p.Select("Alpha");
+    p.Select(A());
     p.Click(kDial);
     MessageBoxInfo dlg = WaitPasswordDialog(p);
     ASSERT_TRUE(dlg.hwnd);
@@ -77,14 +80,14 @@ TEST_F(VaultTest, CancelInTheDialogMakesNoAttempt)
     ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
     Sleep(300);
     EXPECT_EQ(Count("RasDialA"), 0u);
-    EXPECT_EQ(Stored("Alpha"), "<absent>");
+    EXPECT_EQ(Stored(A()), "<absent>");
 }
 
 TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
 {
     Pendro p;
     ASSERT_TRUE(p.Window());
-    p.Select("Alpha");
+    p.Select(A());
     p.Click(kPassword);
     MessageBoxInfo dlg = WaitPasswordDialog(p);
     ASSERT_TRUE(dlg.hwnd);
@@ -105,7 +108,7 @@ TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
     PostMessageA(GetDlgItem(ask.hwnd, IDNO), BM_CLICK, 0, 0);  // No: the dialog stays open
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(ask.hwnd); }));
     EXPECT_TRUE(IsWindow(dlg.hwnd));
-    EXPECT_EQ(Stored("Alpha"), "<absent>");
+    EXPECT_EQ(Stored(A()), "<absent>");
     Press(dlg.hwnd, IDOK);
     ASSERT_TRUE(WaitFor([&] {
         ask = p.WaitMessageBox(200);
@@ -114,7 +117,7 @@ TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
     PostMessageA(GetDlgItem(ask.hwnd, IDYES), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));
     // The store is written once the dialog has gone: wait for it.
-    EXPECT_TRUE(WaitFor([&] { return Stored("Alpha").size() == 16; })) << Stored("Alpha");  // encrypted empty password
+    EXPECT_TRUE(WaitFor([&] { return Stored(A()).size() == 16; })) << Stored(A());  // encrypted empty password
 
     // Ticked, with text or with the field empty, the question is never asked
     // and "NULL" is stored.
@@ -129,7 +132,7 @@ TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
         Press(dlg.hwnd, IDOK);
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));
         EXPECT_TRUE(p.NoMessageBox(300));
-        EXPECT_TRUE(WaitFor([&] { return Stored("Alpha") == "NULL"; }));
+        EXPECT_TRUE(WaitFor([&] { return Stored(A()) == "NULL"; }));
     }
 }
 
@@ -138,15 +141,15 @@ TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
 // for, and exactly one run dials.
 TEST_F(VaultTest, DialRequestDuringThePasswordDialogIsIgnored)
 {
-    ASSERT_TRUE(SaveProviderPassword("Beta", "beta-pw", false));
-    const std::string beta = Stored("Beta");
+    ASSERT_TRUE(SaveProviderPassword(B().c_str(), "beta-pw", false));
+    const std::string beta = Stored(B());
     Pendro p;
     ASSERT_TRUE(p.Window());
-    p.Select("Alpha");
+    p.Select(A());
     p.Click(kDial);
     MessageBoxInfo dlg = WaitPasswordDialog(p);
     ASSERT_TRUE(dlg.hwnd);
-    EXPECT_EQ(RunToEnd("Beta"), 0u);
+    EXPECT_EQ(RunToEnd(B()), 0u);
     Sleep(500);  // the request is taken in by the dialog's modal loop
     EXPECT_EQ(Count("RasDialA"), 0u);
     Type(dlg.hwnd, "alpha-pw");
@@ -155,13 +158,13 @@ TEST_F(VaultTest, DialRequestDuringThePasswordDialogIsIgnored)
     Sleep(500);
     auto dials = testutil::JournalLines("RasDialA");
     ASSERT_EQ(dials.size(), 1u);
-    EXPECT_NE(dials[0].find("entry=\"Alpha\""), std::string::npos) << dials[0];
-    EXPECT_EQ(Stored("Beta"), beta);
+    EXPECT_NE(dials[0].find("entry=\"" + A() + "\""), std::string::npos) << dials[0];
+    EXPECT_EQ(Stored(B()), beta);
     CString pw;
     bool none = false;
-    ASSERT_TRUE(LoadProviderPassword("Alpha", pw, none));
+    ASSERT_TRUE(LoadProviderPassword(A().c_str(), pw, none));
     EXPECT_STREQ(pw, "alpha-pw");
-    EXPECT_EQ(p.SelectedEntry(), "Alpha");
+    EXPECT_EQ(p.SelectedEntry(), A());
 }
 
 TEST_F(VaultTest, PasswordWithoutProviderShowsTheError)
@@ -178,25 +181,44 @@ TEST_F(VaultTest, PasswordWithoutProviderShowsTheError)
     EXPECT_FALSE(GetDlgItem(box.hwnd, 1004));
 }
 
+// Three passwords given one after another with the Password button, then a
+// run whose failures make the service forget the password: each attempt
+// dials with the restored one, and the others stay as they were stored.
 TEST_F(VaultTest, RestoredPasswordDialsEveryAttempt)
 {
+    const std::string gamma = N("Gamma");
+    Entries({{gamma.c_str(), "hang"}});
+    testutil::DeleteKey(kPwdKey);
     {
         rassim::Session s;
         s.state().deletePasswordOnFailure = true;  // the Windows 2000 fault
-        auto* e = s.state().FindEntry("Alpha");
+        auto* e = s.state().FindEntry(A());
         e->password = "right";
         e->acceptPassword = "right";
         e->checkPassword = true;
         e->scripts = {"std@5 fail:678@5", "std@5 fail:678@5", "std@5 connected@5"};
         s.Commit();
     }
-    ASSERT_TRUE(SaveProviderPassword("Alpha", "right", false));
-    ASSERT_TRUE(SaveProviderPassword("Beta", "other", false));
-    std::string beta = Stored("Beta");
-    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, A() + '\0');
     Pendro p;
     ASSERT_TRUE(p.Window());
-    p.Select("Alpha");
+    for (const auto& [entry, password] : {std::pair{A(), "right"}, {B(), "other"}, {gamma, "third"}}) {
+        SCOPED_TRACE(entry);
+        p.Select(entry);
+        p.Click(kPassword);
+        MessageBoxInfo dlg = WaitPasswordDialog(p);
+        ASSERT_TRUE(dlg.hwnd);
+        Type(dlg.hwnd, password);
+        Press(dlg.hwnd, IDOK);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));
+        EXPECT_TRUE(p.NoMessageBox(300));  // no "could not be saved"
+        CString pw;
+        bool none = false;
+        ASSERT_TRUE(WaitFor([&] { return LoadProviderPassword(entry.c_str(), pw, none); }));
+        EXPECT_STREQ(pw, password);
+    }
+    std::string beta = Stored(B()), third = Stored(gamma);
+    p.Select(A());
     p.Click(kDial);
     EXPECT_EQ(p.WaitExit(30000), 0u);  // connected at the third attempt
     ASSERT_EQ(Count("RasDialA"), 3u);
@@ -204,22 +226,23 @@ TEST_F(VaultTest, RestoredPasswordDialsEveryAttempt)
     auto creds = testutil::JournalLines("RasSetCredentialsA");
     ASSERT_EQ(creds.size(), 4u);  // user name, then password, after each failure
     EXPECT_NE(creds[1].find("mask=\"0x2\" password=\"right\""), std::string::npos);
-    EXPECT_EQ(Stored("Beta"), beta);
+    EXPECT_EQ(Stored(B()), beta);
+    EXPECT_EQ(Stored(gamma), third);
 }
 
 TEST_F(VaultTest, NoPasswordMarkerStopsDialogAndRestore)
 {
-    testutil::WriteValue(kPwdKey, "Alpha", REG_SZ, std::string("NULL", 5));
-    Script("Alpha", "fail:678@5");  // the scripts so far: "hang", then this one
+    testutil::WriteValue(kPwdKey, A().c_str(), REG_SZ, std::string("NULL", 5));
+    Script(A().c_str(), "fail:678@5");  // the scripts so far: "hang", then this one
     {
         rassim::Session s;
-        s.state().FindEntry("Alpha")->scripts = {"fail:678@5", "0@5 hang"};
+        s.state().FindEntry(A())->scripts = {"fail:678@5", "0@5 hang"};
         s.Commit();
     }
-    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, A() + '\0');
     Pendro p;
     ASSERT_TRUE(p.Window());
-    p.Select("Alpha");
+    p.Select(A());
     p.Click(kDial);
     ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
     auto creds = testutil::JournalLines("RasSetCredentialsA");
@@ -229,10 +252,10 @@ TEST_F(VaultTest, NoPasswordMarkerStopsDialogAndRestore)
 
 TEST_F(VaultTest, DamagedStoredValueMakesDialAskAgain)
 {
-    testutil::WriteValue(kPwdKey, "Alpha", REG_SZ, std::string("00112233445566778", 18));
+    testutil::WriteValue(kPwdKey, A().c_str(), REG_SZ, std::string("00112233445566778", 18));
     Pendro p;
     ASSERT_TRUE(p.Window());
-    p.Select("Alpha");
+    p.Select(A());
     p.Click(kDial);
     MessageBoxInfo dlg = WaitPasswordDialog(p);
     ASSERT_TRUE(dlg.hwnd);
@@ -250,7 +273,7 @@ TEST_F(VaultTest, FailedSaveShowsTheErrorAndDialingGoesOn)
     RegCloseKey(k);
     Pendro p;
     ASSERT_TRUE(p.Window());
-    p.Select("Alpha");
+    p.Select(A());
     p.Click(kDial);
     MessageBoxInfo dlg = WaitPasswordDialog(p);
     ASSERT_TRUE(dlg.hwnd);

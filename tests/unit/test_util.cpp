@@ -167,6 +167,39 @@ DWORD Run(const std::string& commandLine, std::string* output, DWORD timeoutMs)
     return code;
 }
 
+static std::string HeapLogPath()
+{
+    const char* log = std::getenv("PENDRO_WINE_LOG");
+    return log && *log ? WinPath(log) : std::string();
+}
+
+long long HeapLogSize()
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    std::string path = HeapLogPath();
+    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string HeapErrors(const std::vector<DWORD>& pids, long long fromOffset)
+{
+    std::string path = HeapLogPath(), found;
+    if (path.empty()) return found;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return found;
+    _fseeki64(f, fromOffset, SEEK_SET);
+    char line[4096];
+    while (std::fgets(line, sizeof line, f)) {
+        // "pid:tid:err:heap:function ..." with both ids in hexadecimal
+        unsigned long pid = std::strtoul(line, nullptr, 16);
+        if (!std::strstr(line, ":err:heap:")) continue;
+        for (DWORD p : pids)
+            if (p == pid) found += line;
+    }
+    std::fclose(f);
+    return found;
+}
+
 std::string RassimCtl() { return "\"" + WinPath(RASSIMCTL_EXE) + "\""; }
 
 double UnixCpuMs(const char* commandLinePart)

@@ -42,6 +42,12 @@ std::string RassimCtl();
 // Wine's GetProcessTimes for another process lags by seconds. -1 if none.
 double UnixCpuMs(const char* commandLinePart);
 
+// Wine's heap errors (WINEDEBUG err+heap with +pid, written by scripts/wine-run
+// into the file PENDRO_WINE_LOG names) of the processes whose ids are given,
+// from the given offset of that file on. Empty without the log.
+std::string HeapErrors(const std::vector<DWORD>& pids, long long fromOffset);
+long long HeapLogSize();
+
 // Points the test executable's import of dll!function at a replacement for
 // one scope: a fault of the system, injected where the program calls it. The
 // replacement reaches the real function through *original, which is set
