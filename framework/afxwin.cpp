@@ -231,7 +231,10 @@ void CComboBox::GetLBText(int index, CString& out) const
         return;
     }
     char* buf = out.GetBuffer(static_cast<int>(n));
-    if (!buf) return;
+    if (!buf) {
+        out.Empty();  // never the text of an earlier call
+        return;
+    }
     LRESULT got = SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf));
     out.ReleaseBuffer(got == CB_ERR ? 0 : static_cast<int>(got));
 }

@@ -1,11 +1,16 @@
 #include "cstring.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "mbcs.h"
+
+#ifndef _WIN32
+[[noreturn]] void AfxOutOfMemory() { std::_Exit(8); }
+#endif
 
 void SecureWipe(void* p, std::size_t n)
 {
@@ -55,7 +60,8 @@ CString& CString::operator+=(const char* s)
     if (!s || !*s) return *this;
     CString copy(s);  // s may point into our own buffer
     int n = copy.m_len;
-    if (!Reserve(m_len + n)) return *this;
+    if (n > INT_MAX - 1 - m_len) AfxOutOfMemory();
+    Reserve(m_len + n);
     std::memcpy(m_p + m_len, copy.m_p, static_cast<std::size_t>(n) + 1);
     m_len += n;
     return *this;
@@ -94,10 +100,8 @@ void CString::FormatV(const char* fmt, va_list args)
     // grow until it fits, with room for the NUL it may leave out.
     for (int cap = 256;; cap *= 2) {
         CString out;
-        if (cap > (1 << 24) || !out.Reserve(cap)) {
-            Empty();
-            return;
-        }
+        if (cap > (1 << 24)) AfxOutOfMemory();  // no text of ours is that long
+        out.Reserve(cap);
         va_list copy;
         va_copy(copy, args);
         int n = FormatInto(out.m_p, static_cast<std::size_t>(cap), fmt, copy);
@@ -189,14 +193,15 @@ void CString::ReleaseBuffer(int newLen)
 int CString::Compare(const char* s) const { return MbsCmp(c_str(), s ? s : ""); }
 int CString::CompareNoCase(const char* s) const { return MbsICmp(c_str(), s ? s : ""); }
 
-// On failure the string stays as it was.
+// False only for a negative size; out of memory ends the process.
 bool CString::Reserve(int cap)
 {
     if (cap < 0) return false;
     if (cap <= m_cap && m_p) return true;
-    int newCap = m_cap * 2 > cap ? m_cap * 2 : cap;
+    int newCap = m_cap < INT_MAX / 2 && m_cap * 2 > cap ? m_cap * 2 : cap;
+    if (newCap == INT_MAX) AfxOutOfMemory();
     char* p = static_cast<char*>(std::malloc(static_cast<std::size_t>(newCap) + 1));
-    if (!p) return false;
+    if (!p) AfxOutOfMemory();
     if (m_p) std::memcpy(p, m_p, static_cast<std::size_t>(m_len) + 1);
     else p[0] = 0;
     Free();  // wipes the old copy
@@ -217,9 +222,10 @@ void CString::Assign(const char* s, int len)
         return;
     }
     if (len > m_cap || !m_p) {
+        char* p = static_cast<char*>(std::malloc(static_cast<std::size_t>(len) + 1));
+        if (!p) AfxOutOfMemory();
         Free();
-        m_p = static_cast<char*>(std::malloc(static_cast<std::size_t>(len) + 1));
-        if (!m_p) return;  // out of memory: the string is empty
+        m_p = p;
         m_cap = len;
     } else if (len < m_len) {
         SecureWipe(m_p + len, static_cast<std::size_t>(m_len - len));

@@ -6,6 +6,12 @@
 
 void SecureWipe(void* p, std::size_t n);
 
+// A string that cannot get memory ends the process at once with exit code 8
+// (ERROR_NOT_ENOUGH_MEMORY): the framework this models throws there, and
+// nothing downstream may run on a string that came back empty or stale. No
+// save, no write-back, no hang-up follows.
+[[noreturn]] void AfxOutOfMemory();
+
 class CString {
 public:
     CString() = default;

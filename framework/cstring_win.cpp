@@ -3,6 +3,12 @@
 #include "afxwin.h"
 #include "cstring.h"
 
+void AfxOutOfMemory()
+{
+    TerminateProcess(GetCurrentProcess(), ERROR_NOT_ENOUGH_MEMORY);
+    ExitProcess(ERROR_NOT_ENOUGH_MEMORY);  // not reached
+}
+
 bool CString::LoadString(unsigned id)
 {
     // LoadStringA, as Windows 95 to ME implement it (their LoadStringW is a

@@ -4,10 +4,11 @@ set -euo pipefail
 build=$1
 . scripts/wine-env.sh "$build"
 trap pendro_wine_cleanup EXIT
-# The heap of the program, and of the unit tests that create and destroy its
-# windows, is validated on every operation; Wine reports what it finds wrong.
+# The heap of the program, and of the copy of the unit tests that runs those
+# creating and destroying its windows, is validated on every operation; Wine
+# reports what it finds wrong.
 ifeo='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Image File Execution Options'
-for exe in Pendro.exe unit_tests.exe; do
+for exe in Pendro.exe unit_tests_heap.exe; do
   "$WINE" reg add "$ifeo\\$exe" /v GlobalFlag /t REG_DWORD /d 0xB0 /f >/dev/null 2>&1
 done
 export PENDRO_WINE_LOGS=$PWD/$build/wine-logs

@@ -197,10 +197,16 @@ bool CRegValueStore::CreateMissingKeys()
 bool CRegValueStore::Save()
 {
     if (m_keyPath.IsEmpty() || m_bIncomplete) return false;
+    // Every value is made before the key is touched: a save that runs out of
+    // memory changes nothing, and one that fails later leaves each value
+    // either as it was or as it was to be written.
+    CValueImage image;
+    if (!MakeImage(image)) return false;
     if (!CreateMissingKeys()) return false;
     CRegKeyHandle key;
+    bool complete = true;
     if (key.Open(HKEY_CURRENT_USER, m_keyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
-        key.DeleteAllValues();
+        complete = key.DeleteAllValues() == ERROR_SUCCESS;
     } else {
         HKEY created = nullptr;
         DWORD disposition = 0;
@@ -209,36 +215,63 @@ bool CRegValueStore::Save()
             return false;
         key.Attach(created);
     }
-    SaveValues(key.Get());
-    return true;
+    for (const CValueImage::Value* v = image.First(); v; v = v->next)
+        if (RegSetValueExA(key.Get(), v->name, 0, v->type, reinterpret_cast<const BYTE*>(v->data.get()), v->size) !=
+            ERROR_SUCCESS)
+            complete = false;
+    return complete;
 }
 
-void CRegValueStore::SaveValues(HKEY key)
+// Each name once, in the order first met from the front of the list, with all
+// its values: the registry does not tell names apart by letter case, so the
+// first of two such names is the one written.
+bool CRegValueStore::MakeImage(CValueImage& image)
 {
     Rewind();
     CString name, value;
     while (GetNextPair(name, value)) {
-        // A name already in the key was written earlier in this save, whole.
-        if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) continue;
+        if (image.Has(name)) continue;
         SelectName(name);
         CNameList values;
         CString v;
-        bool complete = true;
         while (GetNextValue(v))
-            if (!values.Add(v)) complete = false;
-        if (!complete) continue;
-        if (values.GetCount() == 1) {
-            const char* s = values.GetAt(0);
-            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(s),
-                           static_cast<DWORD>(std::strlen(s) + 1));
-        } else if (values.GetCount() > 1) {
-            int needed = 0;
-            char probe[2];
-            values.ToMultiString(probe, 2, &needed);
-            std::unique_ptr<char[]> data(new char[static_cast<std::size_t>(needed)]);
-            if (!data || !values.ToMultiString(data.get(), needed, &needed)) continue;
-            RegSetValueExA(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.get()),
-                           static_cast<DWORD>(needed));
-        }
+            if (!values.Add(v)) return false;
+        int needed = 0;
+        char probe[2];
+        values.ToMultiString(probe, 2, &needed);
+        std::unique_ptr<char[]> data(new char[static_cast<std::size_t>(needed)]);
+        if (!data || !values.ToMultiString(data.get(), needed, &needed)) return false;
+        // One value: a REG_SZ of it with its NUL, the first string of the multi-string.
+        bool single = values.GetCount() == 1;
+        DWORD size = single ? static_cast<DWORD>(std::strlen(data.get()) + 1) : static_cast<DWORD>(needed);
+        if (!image.Add(name, single ? REG_SZ : REG_MULTI_SZ, static_cast<std::unique_ptr<char[]>&&>(data), size))
+            return false;
     }
+    return true;
+}
+
+CValueImage::~CValueImage()
+{
+    while (m_head) {
+        Value* next = m_head->next;
+        SecureWipe(m_head->data.get(), m_head->size);
+        delete m_head;
+        m_head = next;
+    }
+}
+
+bool CValueImage::Has(const CString& name) const
+{
+    for (const Value* v = m_head; v; v = v->next)
+        if (v->name.CompareNoCase(name) == 0) return true;
+    return false;
+}
+
+bool CValueImage::Add(const CString& name, DWORD type, std::unique_ptr<char[]>&& data, DWORD size)
+{
+    Value* v = new Value{nullptr, name, type, static_cast<std::unique_ptr<char[]>&&>(data), size};
+    if (!v) return false;
+    *m_tail = v;
+    m_tail = &v->next;
+    return true;
 }

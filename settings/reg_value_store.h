@@ -48,6 +48,29 @@ private:
     DWORD m_nameSize = 0, m_dataSize = 0;
 };
 
+// What one save writes, made whole before the key is touched.
+class CValueImage {
+public:
+    struct Value {
+        Value* next;
+        CString name;
+        DWORD type;
+        std::unique_ptr<char[]> data;
+        DWORD size;
+    };
+    CValueImage() = default;
+    CValueImage(const CValueImage&) = delete;
+    CValueImage& operator=(const CValueImage&) = delete;
+    ~CValueImage();
+    bool Has(const CString& name) const;  // letter case ignored, as the registry does
+    bool Add(const CString& name, DWORD type, std::unique_ptr<char[]>&& data, DWORD size);
+    const Value* First() const { return m_head; }
+
+private:
+    Value* m_head = nullptr;
+    Value** m_tail = &m_head;
+};
+
 class CRegValueStore final : public CValueStore {
 public:
     CRegValueStore() = default;
@@ -61,7 +84,7 @@ public:
 private:
     bool LoadValues(HKEY key);
     bool AddLoaded(const CString& value);
-    void SaveValues(HKEY key);
+    bool MakeImage(CValueImage& image);
     bool CreateMissingKeys();
     CString m_keyPath;
     // Set when the key exists but could not be read whole: a save would then

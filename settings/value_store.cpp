@@ -24,8 +24,21 @@ bool CValueStore::AddValue(const char* value) { return AddValue(CString(value));
 
 bool CValueStore::SetValue(const CString& value)
 {
-    RemoveName();
-    return AddValue(value);
+    // The new pair goes in before the old ones go: when it cannot, the name
+    // keeps what it had.
+    if (!AddValue(value) && !HasValue(value)) return false;
+    for (Node** link = &m_head; *link;) {
+        Node* n = *link;
+        if (n->name == m_selected && n->value != value) {
+            *link = n->next;
+            if (m_walk == n) m_walk = n->next;
+            delete n;
+        } else {
+            link = &n->next;
+        }
+    }
+    m_find = nullptr;
+    return true;
 }
 
 bool CValueStore::SetValue(const char* value) { return SetValue(CString(value)); }

@@ -98,7 +98,8 @@ BOOL CDialerDlg::OnInitDialog()
     UpdateData(FALSE);
 
     CNameList names;
-    if (EnumPhonebookEntries(names, nullptr)) {
+    m_bEntryListWhole = EnumPhonebookEntries(names, nullptr);
+    if (m_bEntryListWhole) {
         CString preselect;
         if (m_pCmdInfo && !m_pCmdInfo->m_strEntryName.IsEmpty()) {
             preselect = m_pCmdInfo->m_strEntryName;
@@ -109,6 +110,7 @@ BOOL CDialerDlg::OnInitDialog()
         int added = 0;
         for (int i = 0; i < names.GetCount(); ++i)
             if (m_comboEntry.AddString(names.GetAt(i)) >= 0) ++added;
+            else m_bEntryListWhole = false;
         if (added > 0 && m_comboEntry.SelectString(-1, preselect) == CB_ERR) m_comboEntry.SetCurSel(0);
     }
 
@@ -154,7 +156,9 @@ void CDialerDlg::SaveSettings()
     UpdateData(TRUE);
     CString entry;
     if (m_nEntrySel != -1) m_comboEntry.GetLBText(m_nEntrySel, entry);
-    m_settings.SetValue(entry);
+    // Nothing selected because the entries could not all be had (the service
+    // failed, memory ran out): the stored choice stays rather than a blank.
+    if (m_nEntrySel != -1 || m_bEntryListWhole) m_settings.SetValue(entry);
     m_settings.SelectName(LoadText(IDS_REG_DIALPREFIX));
     m_settings.SetValue(m_strPrefix);
     m_settings.Save();

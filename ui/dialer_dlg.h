@@ -92,6 +92,7 @@ private:
     bool m_bWin2000 = false;
     bool m_bPasswordCancelled = false;
     bool m_bInDial = false;
+    bool m_bEntryListWhole = false;  // every phonebook entry made it into the list
     // The last dial request that arrived while one of the window's dialogs was open.
     bool m_bEntryPending = false;
     WPARAM m_nPendingEntry = 0;

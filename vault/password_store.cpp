@@ -12,24 +12,26 @@ static const char kNoPasswordMarker[] = "NULL";
 
 bool SaveProviderPassword(const CString& entry, const CString& password, bool dontSave)
 {
+    CString value = kNoPasswordMarker;
+    if (!dontSave) {
+        // A pass-phrase that cannot be loaded would encrypt under the hash of
+        // nothing: a password that could never be read back.
+        CString passphrase = LoadText(IDS_PASSPHRASE);
+        if (passphrase.IsEmpty()) return false;
+        DWORD capacity = static_cast<DWORD>(password.GetLength()) + 24;
+        std::unique_ptr<BYTE[]> buffer(new BYTE[capacity]);
+        if (!buffer) return false;
+        CPwdCipher cipher;
+        if (!cipher.EncryptString(passphrase, password, buffer.get(), &capacity)) return false;
+        value = ToHexText(buffer.get(), capacity);
+        if (value.IsEmpty()) return false;
+    }
     CRegValueStore store;
     store.SetKeyPath(LoadText(IDS_REG_PWDKEY));
     store.Load();
     store.SelectName(entry);
-    if (dontSave) {
-        store.SetValue(kNoPasswordMarker);
-    } else {
-        DWORD capacity = static_cast<DWORD>(password.GetLength()) + 24;
-        std::unique_ptr<BYTE[]> buffer(new BYTE[capacity]);
-        if (!buffer) return false;
-        CString passphrase = LoadText(IDS_PASSPHRASE);
-        CPwdCipher cipher;
-        if (!cipher.EncryptString(passphrase, password, buffer.get(), &capacity)) return false;
-        CString hex = ToHexText(buffer.get(), capacity);
-        store.SelectName(entry);
-        store.SetValue(hex);
-    }
-    return store.Save();
+    // SetValue adds the new value before it drops the old one.
+    return store.SetValue(value) && store.Save();
 }
 
 bool LoadProviderPassword(const CString& entry, CString& password, bool& noPassword)

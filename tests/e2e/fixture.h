@@ -74,9 +74,11 @@ protected:
     // The version Wine reports to Pendro.exe; null for the prefix's default.
     static void SetWindowsVersion(const char* version)
     {
-        const char* key = "Software\\Wine\\AppDefaults\\Pendro.exe";
-        if (version) testutil::WriteValue(key, "Version", REG_SZ, std::string(version) + '\0');
-        else testutil::DeleteKey(key);
+        for (const char* key : {"Software\\Wine\\AppDefaults\\Pendro.exe",
+                                "Software\\Wine\\AppDefaults\\PendroUnvalidated.exe"}) {
+            if (version) testutil::WriteValue(key, "Version", REG_SZ, std::string(version) + '\0');
+            else testutil::DeleteKey(key);
+        }
     }
     // Entries with a script each (the last repeats); "NULL" in the vault so that
     // Dial asks for no password.

@@ -560,7 +560,7 @@ TEST_F(MissingServiceTest, WithoutRasapi32TheProgramGoesOn)
         p.Click(kQuit);
         EXPECT_EQ(p.WaitExit(), 0u);
     }
-    EXPECT_EQ(Setting("DefaultEntry"), "");
+    EXPECT_EQ(Setting("DefaultEntry"), "<absent>");  // no list to choose from: no choice stored
 }
 
 }  // namespace

@@ -158,7 +158,7 @@ TEST_F(VaultTest, DialRequestDuringThePasswordDialogIsIgnored)
     Sleep(500);
     auto dials = testutil::JournalLines("RasDialA");
     ASSERT_EQ(dials.size(), 1u);
-    EXPECT_NE(dials[0].find("entry=\"" + A() + "\""), std::string::npos) << dials[0];
+    EXPECT_NE(dials[0].find("entry=" + rassim::Quote(A())), std::string::npos) << dials[0];
     EXPECT_EQ(Stored(B()), beta);
     CString pw;
     bool none = false;

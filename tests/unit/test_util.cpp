@@ -153,12 +153,19 @@ DWORD Run(const std::string& commandLine, std::string* output, DWORD timeoutMs)
         return 0xFFFFFFFF;
     }
     CloseHandle(writeEnd);
+    // Read while it runs, not to the pipe's end: a process it starts (Wine's
+    // desktop, for the first window of the prefix) may keep the pipe open.
     std::string out;
     char buf[4096];
-    DWORD got;
-    while (ReadFile(readEnd, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+    DWORD start = GetTickCount(), got = 0, avail = 0;
+    for (bool exited = false;;) {
+        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail &&
+               ReadFile(readEnd, buf, sizeof buf, &got, nullptr) && got)
+            out.append(buf, got);
+        if (exited || GetTickCount() - start > timeoutMs) break;
+        exited = WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0;
+    }
     CloseHandle(readEnd);
-    WaitForSingleObject(pi.hProcess, timeoutMs);
     DWORD code = 0xFFFFFFFE;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);

@@ -17,6 +17,7 @@ struct RegValue {
     bool exists = false;
     DWORD type = 0;
     std::string data;  // raw bytes as stored
+    bool operator==(const RegValue&) const = default;
 };
 RegValue ReadValue(const char* path, const char* name);
 void WriteValue(const char* path, const char* name, DWORD type, const std::string& data);

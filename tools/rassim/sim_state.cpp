@@ -248,6 +248,13 @@ bool ValidEntryName(const char* name, bool nt5)
     bool letterOrDigit = false;
     for (size_t i = 0; i < n; ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
+        // The service takes the name as characters of the ANSI code page: the
+        // second byte of a double-byte character is no backslash or bar.
+        if (IsDBCSLeadByte(c) && name[i + 1]) {
+            letterOrDigit = true;
+            ++i;
+            continue;
+        }
         if (c < 0x20 || std::strchr("|><?*\\/:", c)) return false;
         // A byte of a multibyte character counts as a letter.
         if (c >= 0x80 || IsCharAlphaNumericA(static_cast<CHAR>(c))) letterOrDigit = true;
