@@ -223,6 +223,18 @@ struct Op {
 void Arm() { g_armed = true; }
 void Disarm() { g_armed = false; }
 
+// Opens the window with the entry selected, then arms and presses the button.
+HWND OpenAndPress(CDialerCommandLineInfo* info, Answerer& answers, const char* entry, int button,
+                  const char* password = nullptr)
+{
+    HWND dlg = OpenDialog(info);
+    Select(dlg, entry);
+    answers.Start(dlg, password);
+    Arm();
+    SendMessageA(GetDlgItem(dlg, button), BM_CLICK, 0, 0);
+    return dlg;
+}
+
 const char kKey[] = "Software\\Kelvane\\Pendro";
 const char kPwdKey[] = "Software\\Kelvane\\Pendro\\Pwd";
 
@@ -257,11 +269,7 @@ const Op kOps[] = {
          StorePasswords("old-pw", "other");
      },
      [](CDialerCommandLineInfo* info, Answerer& answers) {
-         HWND dlg = OpenDialog(info);
-         Select(dlg, "Alpha");
-         answers.Start(dlg, "new-pw");
-         Arm();
-         SendMessageA(GetDlgItem(dlg, IDC_PASSWORD), BM_CLICK, 0, 0);
+         HWND dlg = OpenAndPress(info, answers, "Alpha", IDC_PASSWORD, "new-pw");
          SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
          Disarm();
      }},
@@ -277,11 +285,7 @@ const Op kOps[] = {
          StorePasswords("right", "other");
      },
      [](CDialerCommandLineInfo* info, Answerer& answers) {
-         HWND dlg = OpenDialog(info);
-         Select(dlg, "Alpha");
-         answers.Start(dlg);
-         Arm();
-         SendMessageA(GetDlgItem(dlg, IDC_DIAL), BM_CLICK, 0, 0);
+         HWND dlg = OpenAndPress(info, answers, "Alpha", IDC_DIAL);
          PumpUntil([&] { return LogHas(dlg, "2/100") || IsWindowEnabled(GetDlgItem(dlg, IDC_DIAL)); }, 10000);
          Disarm();
          DestroyWindow(dlg);
@@ -292,11 +296,7 @@ const Op kOps[] = {
          StorePasswords("right", nullptr);
      },
      [](CDialerCommandLineInfo* info, Answerer& answers) {
-         HWND dlg = OpenDialog(info);
-         Select(dlg, "Beta");
-         answers.Start(dlg);
-         Arm();
-         SendMessageA(GetDlgItem(dlg, IDC_DIAL), BM_CLICK, 0, 0);
+         HWND dlg = OpenAndPress(info, answers, "Beta", IDC_DIAL);
          PumpUntil([&] { return !IsWindow(dlg) || IsWindowEnabled(GetDlgItem(dlg, IDC_DIAL)); }, 10000);
          Disarm();
      }},

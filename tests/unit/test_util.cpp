@@ -146,8 +146,14 @@ DWORD Run(const std::string& commandLine, std::string* output, DWORD timeoutMs)
     si.hStdOutput = si.hStdError = writeEnd;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi{};
-    std::string cmd = commandLine;
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    // Wine now and then refuses a process start with an internal error: try again.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        std::string cmd = commandLine;
+        started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        if (!started) Sleep(300);
+    }
+    if (!started) {
         CloseHandle(readEnd);
         CloseHandle(writeEnd);
         return 0xFFFFFFFF;
