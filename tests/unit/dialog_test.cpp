@@ -333,7 +333,11 @@ bool Same(const testutil::RegValue& a, const testutil::RegValue& b)
     if (a.type != REG_MULTI_SZ || b.type != REG_MULTI_SZ) return a == b;
     auto split = [](const std::string& data) {
         std::vector<std::string> out;
-        for (size_t p = 0; p < data.size() && data[p]; p = data.find('\0', p) + 1) out.push_back(data.c_str() + p);
+        for (size_t p = 0, end; p < data.size() && data[p]; p = end + 1) {
+            end = data.find('\0', p);
+            if (end == std::string::npos) end = data.size();
+            out.push_back(data.substr(p, end - p));
+        }
         std::sort(out.begin(), out.end());
         return out;
     };
