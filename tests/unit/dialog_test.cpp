@@ -212,12 +212,49 @@ bool LogHas(HWND dlg, const char* text)
     return std::strstr(log, text) != nullptr;
 }
 
+// Every value below the program's key, by "subkey\name".
+using Values = std::map<std::string, testutil::RegValue>;
+Values Stored()
+{
+    Values all;
+    for (const char* key : {kKey, kPwdKey})
+        for (const std::string& name : testutil::ValueNames(key))
+            all[std::string(key) + "\\" + name] = testutil::ReadValue(key, name.c_str());
+    return all;
+}
+
+// Equal, a multi-string's strings taken in any order: each load and save of
+// the store reverses them.
+bool Same(const testutil::RegValue& a, const testutil::RegValue& b)
+{
+    if (a.type != REG_MULTI_SZ || b.type != REG_MULTI_SZ) return a == b;
+    auto split = [](const std::string& data) {
+        std::vector<std::string> out;
+        for (size_t p = 0, end; p < data.size() && data[p]; p = end + 1) {
+            end = data.find('\0', p);
+            if (end == std::string::npos) end = data.size();
+            out.push_back(data.substr(p, end - p));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    return split(a.data) == split(b.data);
+}
+
+struct Outcome {
+    DWORD exitCode = 0;
+    bool reached = true;  // the failing allocation was asked for
+    LONG allocations = 0, boxes = 0;
+};
+
 struct Op {
     const char* name;
     bool stores;        // writes the registry; the restore writes the phonebook entry only
     void (*prepare)();  // the stored data and the service before the run
     // In the child: runs the operation; what it allocates while armed counts.
     void (*run)(CDialerCommandLineInfo* info, Answerer& answers);
+    // What else must hold after a run, beside every value being whole.
+    void (*check)(const Outcome& o, Values& now, Values& after);
 };
 
 void Arm() { g_armed = true; }
@@ -234,9 +271,6 @@ HWND OpenAndPress(CDialerCommandLineInfo* info, Answerer& answers, const char* e
     SendMessageA(GetDlgItem(dlg, button), BM_CLICK, 0, 0);
     return dlg;
 }
-
-const char kKey[] = "Software\\Kelvane\\Pendro";
-const char kPwdKey[] = "Software\\Kelvane\\Pendro\\Pwd";
 
 void CommonState(const char* alphaScript, const char* betaScript)
 {
@@ -272,6 +306,12 @@ const Op kOps[] = {
          HWND dlg = OpenAndPress(info, answers, "Alpha", IDC_PASSWORD, "new-pw");
          SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
          Disarm();
+     },
+     [](const Outcome& o, Values& now, Values& after) {
+         // A password the button did not store is reported as not saved.
+         const std::string alpha = std::string(kPwdKey) + "\\Alpha";
+         bool stored = now.count(alpha) && now[alpha] == after[alpha];
+         EXPECT_TRUE(stored || o.exitCode != 0 || o.boxes > 0) << "not stored, and nothing said";
      }},
     {"restore after a failed attempt", false,
      [] {
@@ -289,6 +329,14 @@ const Op kOps[] = {
          PumpUntil([&] { return LogHas(dlg, "2/100") || IsWindowEnabled(GetDlgItem(dlg, IDC_DIAL)); }, 10000);
          Disarm();
          DestroyWindow(dlg);
+     },
+     [](const Outcome&, Values&, Values&) {
+         // Never an empty password written back into the entry.
+         for (const std::string& line : testutil::JournalLines("RasSetCredentialsA"))
+             EXPECT_EQ(line.find("password=\"\""), std::string::npos) << line;
+         rassim::Session s;
+         const auto* alpha = s.state().FindEntry("Alpha");
+         EXPECT_TRUE(!alpha->passwordSaved || alpha->password == "right") << alpha->password;
      }},
     {"settings saved with DialEntryOK growing", true,
      [] {
@@ -299,7 +347,8 @@ const Op kOps[] = {
          HWND dlg = OpenAndPress(info, answers, "Beta", IDC_DIAL);
          PumpUntil([&] { return !IsWindow(dlg) || IsWindowEnabled(GetDlgItem(dlg, IDC_DIAL)); }, 10000);
          Disarm();
-     }},
+     },
+     nullptr},
     {"start-up, then Quit", true,
      [] {
          CommonState("hang", "hang");
@@ -313,41 +362,8 @@ const Op kOps[] = {
              SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
          }
          Disarm();
-     }},
-};
-
-// Every value below the program's key, by "subkey\name".
-std::map<std::string, testutil::RegValue> Stored()
-{
-    std::map<std::string, testutil::RegValue> all;
-    for (const char* key : {kKey, kPwdKey})
-        for (const std::string& name : testutil::ValueNames(key))
-            all[std::string(key) + "\\" + name] = testutil::ReadValue(key, name.c_str());
-    return all;
-}
-
-// Equal, a multi-string's strings taken in any order: each load and save of
-// the store reverses them.
-bool Same(const testutil::RegValue& a, const testutil::RegValue& b)
-{
-    if (a.type != REG_MULTI_SZ || b.type != REG_MULTI_SZ) return a == b;
-    auto split = [](const std::string& data) {
-        std::vector<std::string> out;
-        for (size_t p = 0, end; p < data.size() && data[p]; p = end + 1) {
-            end = data.find('\0', p);
-            if (end == std::string::npos) end = data.size();
-            out.push_back(data.substr(p, end - p));
-        }
-        std::sort(out.begin(), out.end());
-        return out;
-    };
-    return split(a.data) == split(b.data);
-}
-
-struct Outcome {
-    DWORD exitCode = 0;
-    bool reached = true;  // the failing allocation was asked for
-    LONG allocations = 0, boxes = 0;
+     },
+     nullptr},
 };
 
 Outcome RunChild(int op, LONG failAt)
@@ -434,25 +450,8 @@ TEST(AllocationSweep, EveryFailedAllocationLosesNothing)
             }
             for (const auto& [name, value] : before)
                 EXPECT_TRUE(now.count(name) || !after.count(name)) << name << " is gone";
-            if (op == 0 && o.exitCode == 0) {
-                // A password the button did not store is reported as not saved.
-                bool stored = now.count(std::string(kPwdKey) + "\\Alpha") &&
-                              now[std::string(kPwdKey) + "\\Alpha"] == after[std::string(kPwdKey) + "\\Alpha"];
-                EXPECT_TRUE(stored || o.boxes > 0) << "not stored, and nothing said";
-            }
-            if (op == 1) {
-                for (const std::string& line : testutil::JournalLines("RasSetCredentialsA"))
-                    EXPECT_EQ(line.find("password=\"\""), std::string::npos) << line;
-                rassim::Session s;
-                const auto* alpha = s.state().FindEntry("Alpha");
-                EXPECT_TRUE(!alpha->passwordSaved || alpha->password == "right") << alpha->password;
-            }
-            if (at) {
-                std::printf("exit %lu reached %d allocations %ld boxes %ld\n", o.exitCode, o.reached, o.allocations, o.boxes);
-                for (const auto& [name, value] : now) std::printf("%s = %s\n", name.c_str(), value.data.c_str());
-                break;
-            }
-            if (o.exitCode == 0 && !o.reached) break;
+            if (kOps[op].check) kOps[op].check(o, now, after);
+            if (at || (o.exitCode == 0 && !o.reached)) break;
             if (HasFatalFailure() || n > 2000) break;
         }
         std::printf("[ SWEEP    ] %s: %ld injection points, %lu ms\n", kOps[op].name, n - 1, GetTickCount() - start);
