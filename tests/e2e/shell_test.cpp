@@ -42,7 +42,19 @@ protected:
         if (!out) return;
         static int n = 0;
         std::string copy = std::string(out) + "." + std::to_string(++n) + ".lnk";
-        CopyFileA((DesktopDir() + "\\" + link).c_str(), testutil::WinPath(copy).c_str(), FALSE);
+        // The link is there before the program has finished writing it: wait
+        // until it holds at least its header and has stopped growing.
+        std::string path = DesktopDir() + "\\" + link;
+        DWORD last = 0;
+        WaitFor([&] {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            DWORD size = GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+            bool settled = size >= 0x4C && size == last;
+            last = size;
+            if (!settled) Sleep(100);
+            return settled;
+        });
+        CopyFileA(path.c_str(), testutil::WinPath(copy).c_str(), FALSE);
         std::string exe = PendroPath();
         std::ofstream f(testutil::WinPath(out), std::ios::app | std::ios::binary);
         f << copy << "\x1f" << exe << "\x1f" << args << "\x1f" << exe.substr(0, exe.find_last_of('\\') + 1) << "\n";
