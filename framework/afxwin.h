@@ -104,7 +104,6 @@ protected:
     virtual void DoDataExchange(class CDataExchange* pDX) { (void)pDX; }
     virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
     virtual void PostNcDestroy() {}
-
 };
 
 class CDialog : public CWnd {

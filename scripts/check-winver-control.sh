@@ -29,17 +29,17 @@ fi
 "$here/check-winver.sh" 2000 $objdump "$work/win32.exe" $cxx >/dev/null ||
   { echo "control: the Windows 2000 check failed a win32-threads build"; exit 1; }
 
-for kind in A W; do
-  cat > "$work/text$kind.cpp" <<CPP
+for kind in "A char" "W wchar_t"; do
+  set -- $kind
+  cat > "$work/text$1.cpp" <<CPP
 #include <windows.h>
 int WINAPI WinMain(HINSTANCE i, HINSTANCE, LPSTR, int)
 {
-    TCHAR text[64];
-    return LoadString$kind(i, 1, text, 64);
+    $2 text[64];
+    return LoadString$1(i, 1, text, 64);
 }
 CPP
-  sed -i "s/TCHAR/$([ $kind = A ] && echo char || echo wchar_t)/" "$work/text$kind.cpp"
-  $cxx -static -O2 -mwindows "$work/text$kind.cpp" -o "$work/text$kind.exe"
+  $cxx -static -O2 -mwindows "$work/text$1.cpp" -o "$work/text$1.exe"
 done
 if "$here/check-winver.sh" 98 $objdump "$work/textW.exe" $cxx >/dev/null; then
   echo "control: the Windows 98 check passed a program importing LoadStringW"; exit 1

@@ -5,6 +5,51 @@
 
 #include "name_list.h"
 
+namespace {
+// The name and data buffers of one value enumeration, grown as it needs them.
+class CValueBuffers {
+public:
+    CValueBuffers(DWORD maxName, DWORD maxData);
+    CValueBuffers(const CValueBuffers&) = delete;
+    CValueBuffers& operator=(const CValueBuffers&) = delete;
+    ~CValueBuffers();
+    // RegEnumValueA into the buffers, retried with more room on ERROR_MORE_DATA.
+    LONG Enum(HKEY key, DWORD index, DWORD* type, DWORD* dataLen, bool withData);
+    const char* Name() const { return m_name.get(); }
+    const char* Data() const { return m_data.get(); }
+
+private:
+    // The longest value name Windows allows, 16,383 characters, in any ANSI code page.
+    static constexpr DWORD kMaxNameBytes = 16384 * 3;
+    bool Grow(DWORD nameSize, DWORD dataSize);
+    std::unique_ptr<char[]> m_name, m_data;
+    DWORD m_nameSize = 0, m_dataSize = 0;
+};
+}  // namespace
+
+// What one save writes, made whole before the key is touched.
+class CValueImage {
+public:
+    struct Value {
+        Value* next;
+        CString name;
+        DWORD type;
+        std::unique_ptr<char[]> data;
+        DWORD size;
+    };
+    CValueImage() = default;
+    CValueImage(const CValueImage&) = delete;
+    CValueImage& operator=(const CValueImage&) = delete;
+    ~CValueImage();
+    bool Has(const CString& name) const;  // letter case ignored, as the registry does
+    bool Add(const CString& name, DWORD type, std::unique_ptr<char[]>&& data, DWORD size);
+    const Value* First() const { return m_head; }
+
+private:
+    Value* m_head = nullptr;
+    Value** m_tail = &m_head;
+};
+
 // ---- CRegKeyHandle ----------------------------------------------------------
 
 LONG CRegKeyHandle::Open(HKEY parent, const char* subKey, REGSAM access)

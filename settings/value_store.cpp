@@ -27,17 +27,7 @@ bool CValueStore::SetValue(const CString& value)
     // The new pair goes in before the old ones go: when it cannot, the name
     // keeps what it had.
     if (!AddValue(value) && !HasValue(value)) return false;
-    for (Node** link = &m_head; *link;) {
-        Node* n = *link;
-        if (n->name == m_selected && n->value != value) {
-            *link = n->next;
-            if (m_walk == n) m_walk = n->next;
-            delete n;
-        } else {
-            link = &n->next;
-        }
-    }
-    m_find = nullptr;
+    RemoveValuesBut(&value);
     return true;
 }
 
@@ -70,11 +60,13 @@ bool CValueStore::HasValue(const CString& value)
     return false;
 }
 
-void CValueStore::RemoveName()
+void CValueStore::RemoveName() { RemoveValuesBut(nullptr); }
+
+void CValueStore::RemoveValuesBut(const CString* keep)
 {
     m_find = m_head;
     while (m_find) {
-        if (m_find->name == m_selected) {
+        if (m_find->name == m_selected && !(keep && m_find->value == *keep)) {
             RemoveCurrent();
             m_find = m_head;
         } else {

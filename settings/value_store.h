@@ -33,6 +33,8 @@ protected:
     ~CValueStore() { Clear(); }
 
 private:
+    // Removes the selected name's values, all of them or all but *keep.
+    void RemoveValuesBut(const CString* keep);
     struct Node {
         Node* next;
         CString name;

@@ -1,7 +1,5 @@
 // The dial sequence of the real program, from Dial to connected, given up or
 // cancelled, against the simulated service.
-#include <shlobj.h>
-
 #include <cstdlib>
 #include <functional>
 
@@ -279,16 +277,11 @@ TEST_F(DialTest, DialRequestDuringAnIdleDialogWaitsForItToClose)
         std::function<void(Pendro&, const MessageBoxInfo&)> close;
         std::function<void()> check;
     };
-    auto desktop = [] {
-        char path[MAX_PATH] = "";
-        SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path);
-        return std::string(path);
-    };
     const Row rows[] = {
         {"the shortcut question", [](Pendro& p) { p.Click(kShortcut); },
          [](Pendro& p, const MessageBoxInfo& box) { p.Answer(box, IDYES); },
-         [&] {
-             std::string link = desktop() + "\\Kelvane Pendro! to Alpha.lnk";
+         [] {
+             std::string link = DesktopDir() + "\\Kelvane Pendro! to Alpha.lnk";
              EXPECT_NE(GetFileAttributesA(link.c_str()), INVALID_FILE_ATTRIBUTES);  // Alpha's, as asked
              DeleteFileA(link.c_str());
          }},

@@ -2,6 +2,7 @@
 // phonebook, and no other instance of the program.
 #pragma once
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <initializer_list>
 #include <set>
@@ -16,6 +17,14 @@ constexpr int kDial = 1000, kEntry = 1002, kLog = 1003, kPrefix = 1004, kCancel 
               kPassword = 1013, kShortcut = 1015, kQuit = IDCANCEL;
 constexpr char kKey[] = "Software\\Kelvane\\Pendro";
 constexpr char kPwdKey[] = "Software\\Kelvane\\Pendro\\Pwd";
+
+// The user's desktop folder, where the program puts its links.
+inline std::string DesktopDir()
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path);
+    return path;
+}
 
 // Text of the source (UTF-8) in the ANSI code page the programs run under.
 inline std::string Ansi(const char* utf8)

@@ -11,13 +11,6 @@
 namespace e2e {
 namespace {
 
-std::string DesktopDir()
-{
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path);
-    return path;
-}
-
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class ShortcutTest : public E2eTest {

@@ -2,10 +2,10 @@
 // system can be made to fail and its allocations can be counted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -20,6 +20,28 @@ namespace {
 const char kKey[] = "Software\\Kelvane\\Pendro";
 const char kPwdKey[] = "Software\\Kelvane\\Pendro\\Pwd";
 
+// Messages until done() or the time is up; allocates nothing itself.
+template <class Done>
+void PumpUntil(Done done, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < ms) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(2);
+    }
+}
+
+HWND OpenDialog(CDialerCommandLineInfo* info)
+{
+    auto* dlg = new CDialerDlg(info, nullptr);
+    if (!dlg || !dlg->Create(IDD_PENDRO_DIALOG, nullptr)) return nullptr;
+    return dlg->m_hWnd;
+}
+
 class MainWindowTest : public testing::Test {
 protected:
     void SetUp() override
@@ -33,28 +55,9 @@ protected:
     }
     void TearDown() override
     {
-        if (m_dlg && IsWindow(m_hwnd)) m_dlg->DestroyWindow();  // deletes the object
-        Pump();
+        if (IsWindow(m_hwnd)) DestroyWindow(m_hwnd);  // deletes the object
+        PumpUntil([] { return false; }, 50);
         testutil::DeleteKey("Software\\Kelvane");
-    }
-    HWND Open()
-    {
-        m_dlg = new CDialerDlg(&m_cmdInfo, nullptr);
-        if (!m_dlg->Create(IDD_PENDRO_DIALOG, nullptr)) return nullptr;
-        m_hwnd = m_dlg->m_hWnd;
-        return m_hwnd;
-    }
-    static void Pump(DWORD ms = 50)
-    {
-        DWORD start = GetTickCount();
-        do {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-            Sleep(5);
-        } while (GetTickCount() - start < ms);
     }
     std::string Log()
     {
@@ -63,7 +66,6 @@ protected:
         return text;
     }
     CDialerCommandLineInfo m_cmdInfo;
-    CDialerDlg* m_dlg = nullptr;
     HWND m_hwnd = nullptr;
 };
 
@@ -74,7 +76,8 @@ UINT_PTR WINAPI NoTimer(HWND, UINT_PTR, UINT, TIMERPROC) { return 0; }
 // run ends at once, the connection is hung up, and Dial can be pressed again.
 TEST_F(MainWindowTest, AttemptWithoutItsTimerEndsTheRun)
 {
-    ASSERT_TRUE(Open());
+    m_hwnd = OpenDialog(&m_cmdInfo);
+    ASSERT_TRUE(m_hwnd);
     {
         testutil::ImportHook hook("user32.dll", "SetTimer", &NoTimer, &realSetTimer);
         ASSERT_TRUE(hook.Installed());
@@ -87,7 +90,7 @@ TEST_F(MainWindowTest, AttemptWithoutItsTimerEndsTheRun)
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(m_hwnd, IDC_DIAL)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(m_hwnd, IDC_CANCEL_DIAL)));
     // The run is over: the window closes on request and saves.
-    m_dlg->SendMessage(WM_COMMAND, IDCANCEL, 0);
+    SendMessageA(m_hwnd, WM_COMMAND, IDCANCEL, 0);
     EXPECT_FALSE(IsWindow(m_hwnd));
     EXPECT_EQ(testutil::ReadValue(kKey, "DefaultEntry").data, std::string("Alpha", 6));
 }
@@ -175,28 +178,6 @@ struct Answerer {
         CloseHandle(stop);
     }
 };
-
-// Messages until done() or the time is up; allocates nothing itself.
-template <class Done>
-void PumpUntil(Done done, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < ms) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(2);
-    }
-}
-
-HWND OpenDialog(CDialerCommandLineInfo* info)
-{
-    auto* dlg = new CDialerDlg(info, nullptr);
-    if (!dlg || !dlg->Create(IDD_PENDRO_DIALOG, nullptr)) return nullptr;
-    return dlg->m_hWnd;
-}
 
 void Select(HWND dlg, const char* entry)
 {
