@@ -3,10 +3,20 @@
 # the simulated remote-access service with three demo providers. Without a
 # display it runs under Xvfb, dials the first demo provider to the end and
 # writes screenshots, whose paths it prints.
+#   bash scripts/run.sh --32   the shipped 32-bit exe instead, under 32-bit
+#                              Wine in the 32-bit bed (always on Xvfb)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
+if [ "${1:-}" = --32 ]; then
+  bash scripts/bed32.sh --probe
+  cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build/win32 -j "$(nproc)" --target Pendro rasapi32 rassimctl
+  bash scripts/bed32.sh >/dev/null
+  exec scripts/bed32-run xvfb-run -a -s "-screen 0 1024x768x24" \
+    env PENDRO_WINEARCH=win32 bash scripts/run-demo.sh build/win32 --screenshot
+fi
 cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win64 -j "$(nproc)"
 

@@ -3,16 +3,17 @@
 # Idempotent and non-interactive; every package comes from Debian.
 #
 # The program is built for 32-bit Windows (i686) and for 64-bit Windows
-# (x86_64). Tests run the 64-bit build under 64-bit Wine: the machines this
-# project is built and tested on cannot execute 32-bit code at all, so the
-# 32-bit Wine loader (wine32) cannot start there.
+# (x86_64). The 64-bit build's tests run under 64-bit Wine on this machine.
+# The 32-bit build's tests need 32-bit Wine, whose i386 packages cannot join
+# this machine's own dpkg: scripts/bed32.sh makes a separate root for them
+# with mmdebstrap, and its probe tells whether this machine runs 32-bit code.
 set -euo pipefail
 
 need=(g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
       g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
       cmake ninja-build make googletest
       wine wine64 libwine fonts-wine fonts-liberation xvfb xauth x11-apps imagemagick python3
-      clang libclang-rt-14-dev liblnk-utils openssl xxd locales file)
+      clang libclang-rt-14-dev liblnk-utils openssl xxd locales file binutils mmdebstrap)
 
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

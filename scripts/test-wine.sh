@@ -13,7 +13,7 @@ for exe in Pendro.exe unit_tests_heap.exe; do
 done
 export PENDRO_WINE_LOGS=$PWD/$build/wine-logs
 rm -rf "$PENDRO_WINE_LOGS"
-export PENDRO_SCREENSHOTS=${PENDRO_SCREENSHOTS:-$PWD/build/screenshots}
+export PENDRO_SCREENSHOTS=${PENDRO_SCREENSHOTS:-$PWD/$build/screenshots}
 mkdir -p "$PENDRO_SCREENSHOTS"
 status=0
 (cd "$build" && ctest --output-on-failure --timeout 900) || status=$?

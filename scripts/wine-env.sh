@@ -1,10 +1,18 @@
-# Sourced: makes a fresh, disposable 64-bit Wine prefix, starts one persistent
+# Sourced: makes a fresh, disposable Wine prefix, starts one persistent
 # wineserver for it and installs the simulated remote-access service.
 # Usage: . scripts/wine-env.sh BUILD_DIR [PREFIX_DIR]
+# A 64-bit prefix unless PENDRO_WINEARCH=win32 (the 32-bit build, inside the
+# 32-bit bed, scripts/bed32-run): Debian's wine wrapper would pick the loader
+# by what is installed, so the loader is named here.
 _pendro_build=${1:?build directory}
 export WINEPREFIX=${2:-$(mktemp -d /tmp/pendro-wine.XXXXXX)}
-export WINEARCH=win64 WINEDEBUG=-all
-export WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver
+export WINEARCH=${PENDRO_WINEARCH:-win64} WINEDEBUG=-all
+case "$WINEARCH" in
+  win32) export WINE=/usr/lib/wine/wine ;;
+  win64) export WINE=/usr/lib/wine/wine64 ;;
+  *) echo "wine-env: PENDRO_WINEARCH is win32 or win64" >&2; return 1 ;;
+esac
+export WINESERVER=/usr/lib/wine/wineserver
 # winemenubuilder would mirror every link as a Linux .desktop file.
 export WINEDLLOVERRIDES="rasapi32=n;mscoree,mshtml=;winemenubuilder.exe=d"
 rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"

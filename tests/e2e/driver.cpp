@@ -94,7 +94,7 @@ static HWND FindOwnWindow(DWORD pid, const char* cls, const char* caption, HWND 
         HWND except, found;
     } s{pid, cls, caption, except, nullptr};
     EnumWindows(
-        [](HWND h, LPARAM p) -> BOOL {
+        [](HWND h, LPARAM p) WINAPI -> BOOL {
             auto* q = reinterpret_cast<Search*>(p);
             DWORD owner = 0;
             GetWindowThreadProcessId(h, &owner);

@@ -247,7 +247,7 @@ TEST_F(StartupTest, MinimisedPaintDrawsTheIconCentred)
     HWND w = p.Window();
     ASSERT_TRUE(w);
     EnumChildWindows(
-        w, [](HWND child, LPARAM) { return ShowWindow(child, SW_HIDE), TRUE; }, 0);
+        w, [](HWND child, LPARAM) WINAPI -> BOOL { return ShowWindow(child, SW_HIDE), TRUE; }, 0);
     LONG style = GetWindowLongA(w, GWL_STYLE);
     SetWindowLongA(w, GWL_STYLE, style | WS_MINIMIZE);
     ASSERT_TRUE(IsIconic(w));

@@ -377,7 +377,7 @@ TEST(AllocationSweep, DISABLED_Child)
     const char* report = std::getenv("PENDRO_SWEEP_REPORT");
     ASSERT_TRUE(op && fail && report);
     // A crash ends the child at once with its code, instead of in Wine's debugger.
-    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* e) -> LONG {
+    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* e) WINAPI -> LONG {
         TerminateProcess(GetCurrentProcess(), e->ExceptionRecord->ExceptionCode);
         return EXCEPTION_EXECUTE_HANDLER;
     });

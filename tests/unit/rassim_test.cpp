@@ -528,7 +528,7 @@ TEST_F(RassimTest, StateIsSharedByConcurrentProcesses)
     for (int i = 0; i < 6; ++i)
         workers.push_back(CreateThread(
             nullptr, 0,
-            [](void*) -> DWORD {
+            [](void*) WINAPI -> DWORD {
                 if (testutil::Run(testutil::RassimCtl() + " connect Beta") != 0) InterlockedIncrement(&failures);
                 return 0;
             },
