@@ -42,6 +42,9 @@ public:
     CValueImage& operator=(const CValueImage&) = delete;
     ~CValueImage();
     bool Has(const CString& name) const;  // letter case ignored, as the registry does
+    // As Has, with the system's own comparison, which folds every letter of
+    // the code page: a name the registry takes for a written one is never stale.
+    bool HasAsRegistry(const char* name) const;
     bool Add(const CString& name, DWORD type, std::unique_ptr<char[]>&& data, DWORD size);
     const Value* First() const { return m_head; }
 
@@ -136,20 +139,26 @@ LONG CValueBuffers::Enum(HKEY key, DWORD index, DWORD* type, DWORD* dataLen, boo
     }
 }
 
-LONG CRegKeyHandle::DeleteAllValues()
+// Deletes the values whose names the image does not hold; one that cannot be
+// deleted fails the save, as it would come back at the next load.
+static LONG DeleteStaleValues(HKEY key, const CValueImage& image)
 {
     DWORD maxName = 0;
-    LONG r = RegQueryInfoKeyA(m_hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
-                              nullptr, nullptr, nullptr);
+    LONG r = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, nullptr,
+                              nullptr, nullptr);
     if (r != ERROR_SUCCESS) return r;
     CValueBuffers buffers(maxName, 0);
-    for (;;) {
-        // Always delete the first value: the indices move as values go.
+    // A deleted value moves those after it down one index.
+    for (DWORD index = 0;;) {
         DWORD type = 0, dataLen = 0;
-        r = buffers.Enum(m_hKey, 0, &type, &dataLen, false);
+        r = buffers.Enum(key, index, &type, &dataLen, false);
         if (r == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
         if (r != ERROR_SUCCESS) return r;
-        r = RegDeleteValueA(m_hKey, buffers.Name());
+        if (image.HasAsRegistry(buffers.Name())) {
+            ++index;
+            continue;
+        }
+        r = RegDeleteValueA(key, buffers.Name());
         if (r != ERROR_SUCCESS) return r;
     }
 }
@@ -242,17 +251,15 @@ bool CRegValueStore::CreateMissingKeys()
 bool CRegValueStore::Save()
 {
     if (m_keyPath.IsEmpty() || m_bIncomplete) return false;
-    // Every value is made before the key is touched: a save that runs out of
-    // memory changes nothing, and one that fails later leaves each value
-    // either as it was or as it was to be written.
+    // Every value is made before the key is touched, and written before any
+    // stale name is deleted: RegSetValueExA replaces a value whole, so at any
+    // instant (a failed write, the process ended) each value is as it was or
+    // as it is to be.
     CValueImage image;
     if (!MakeImage(image)) return false;
     if (!CreateMissingKeys()) return false;
     CRegKeyHandle key;
-    bool complete = true;
-    if (key.Open(HKEY_CURRENT_USER, m_keyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
-        complete = key.DeleteAllValues() == ERROR_SUCCESS;
-    } else {
+    if (key.Open(HKEY_CURRENT_USER, m_keyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
         HKEY created = nullptr;
         DWORD disposition = 0;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, m_keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
@@ -260,11 +267,14 @@ bool CRegValueStore::Save()
             return false;
         key.Attach(created);
     }
+    bool complete = true;
     for (const CValueImage::Value* v = image.First(); v; v = v->next)
         if (RegSetValueExA(key.Get(), v->name, 0, v->type, reinterpret_cast<const BYTE*>(v->data.get()), v->size) !=
             ERROR_SUCCESS)
             complete = false;
-    return complete;
+    // Stale names go last, once everything new is written; after a failed
+    // write nothing more is deleted.
+    return complete && DeleteStaleValues(key.Get(), image) == ERROR_SUCCESS;
 }
 
 // Each name once, in the order first met from the front of the list, with all
@@ -309,6 +319,13 @@ bool CValueImage::Has(const CString& name) const
 {
     for (const Value* v = m_head; v; v = v->next)
         if (v->name.CompareNoCase(name) == 0) return true;
+    return false;
+}
+
+bool CValueImage::HasAsRegistry(const char* name) const
+{
+    for (const Value* v = m_head; v; v = v->next)
+        if (lstrcmpiA(v->name, name) == 0 || v->name.CompareNoCase(name) == 0) return true;
     return false;
 }
 

@@ -19,7 +19,6 @@ public:
         m_hKey = key;
     }
     LONG QueryStringValue(CString& out, const CString& valueName);
-    LONG DeleteAllValues();
     HKEY Get() const { return m_hKey; }
 
 private:
@@ -37,6 +36,8 @@ public:
     void SetKeyPath(const CString& path) override;
     bool Load() override;
     bool Save() override;
+    // The key exists but the last load could not read it whole.
+    bool IsIncomplete() const { return m_bIncomplete; }
 
 private:
     bool LoadValues(HKEY key);

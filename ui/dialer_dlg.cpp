@@ -275,8 +275,10 @@ void CDialerDlg::BeginRun()
         m_strUserName.Empty();
         m_strPassword.Empty();
         CRasDialer dialer;
-        dialer.GetEntryUserName(m_strEntry, m_strUserName, nullptr);
-        dialer.GetEntryPassword(m_strEntry, m_strPassword, nullptr);
+        // Only what was read is written back: an empty field in its place
+        // would overwrite the entry's own.
+        m_bUserNameRead = dialer.GetEntryUserName(m_strEntry, m_strUserName, nullptr);
+        m_bPasswordRead = dialer.GetEntryPassword(m_strEntry, m_strPassword, nullptr);
     }
     if (m_bWin2000) {
         bool noPassword = false;
@@ -402,7 +404,13 @@ void CDialerDlg::OnTimer(UINT nIDEvent)
         EndRun();
         return;
     }
-    WriteBackCredentials();
+    if (!WriteBackCredentials()) {
+        // The redial would go out without the password, certain to be refused.
+        AppendLog(LoadText(IDS_CONNECT_ERROR) + "!");
+        ShowLog();
+        EndRun();
+        return;
+    }
     if (m_nAttempt == MAX_DIAL_ATTEMPTS) {
         AppendLog(LoadText(IDS_MAX_ATTEMPTS));
         UpdateData(FALSE);
@@ -412,20 +420,24 @@ void CDialerDlg::OnTimer(UINT nIDEvent)
     StartAttempt();
 }
 
-void CDialerDlg::WriteBackCredentials()
+// False when the stored password could not be restored into the entry.
+bool CDialerDlg::WriteBackCredentials()
 {
     CRasDialer dialer;
-    dialer.SetEntryUserName(m_strEntry, m_strUserName, nullptr);
-    if (m_bWin2000) {
-        bool noPassword = false;
-        if (LoadProviderPassword(m_strEntry, m_strPassword, noPassword) && !noPassword) {
-            dialer.SetEntryPassword(m_strEntry, m_strPassword, nullptr);
-            m_strPassword.Blank();
-        }
-    } else {
-        dialer.SetEntryPassword(m_strEntry, m_strPassword, nullptr);
+    if (m_bUserNameRead) dialer.SetEntryUserName(m_strEntry, m_strUserName, nullptr);
+    if (!m_bWin2000) {
+        if (m_bPasswordRead) dialer.SetEntryPassword(m_strEntry, m_strPassword, nullptr);
+        return true;
     }
+    bool noPassword = false, unreadable = false;
+    if (!LoadProviderPassword(m_strEntry, m_strPassword, noPassword, &unreadable)) return !unreadable;
+    if (noPassword) return true;
+    bool restored = dialer.SetEntryPassword(m_strEntry, m_strPassword, nullptr);
+    m_strPassword.Blank();
+    return restored;
 }
+
+void CDialerDlg::ShowLog() { SetDlgItemTextA(m_hWnd, IDC_LOG, m_strLog); }
 
 void CDialerDlg::OnDialState(RASCONNSTATE state, DWORD error)
 {
@@ -437,8 +449,9 @@ void CDialerDlg::OnDialState(RASCONNSTATE state, DWORD error)
     }
     // A burst is shown once it has been taken in: copying the whole log into
     // the control for each of thousands of notifications would freeze the window.
+    // Only the log: after the run the list and the prefix are the user's again.
     MSG next;
-    if (!PeekMessageA(&next, m_hWnd, WM_DIAL_STATE, WM_DIAL_STATE, PM_NOREMOVE)) UpdateData(FALSE);
+    if (!PeekMessageA(&next, m_hWnd, WM_DIAL_STATE, WM_DIAL_STATE, PM_NOREMOVE)) ShowLog();
 }
 
 void CDialerDlg::OnDialEntry(WPARAM index)
@@ -471,6 +484,8 @@ LRESULT CDialerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnDialEntry(wParam);
         return 0;
     }
+    // The session ends (logoff, shutdown): what Quit would save is saved.
+    if (message == WM_ENDSESSION && wParam && !RunInProgress()) SaveSettings();
     if (message == WM_ENABLE && wParam && m_bEntryPending) {
         m_bEntryPending = false;
         PostMessage(WM_DIAL_ENTRY, m_nPendingEntry);

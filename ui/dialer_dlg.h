@@ -51,7 +51,8 @@ private:
     void SetDialingState();
     void AppendLog(const CString& line);
     void EndRun();
-    void WriteBackCredentials();
+    bool WriteBackCredentials();
+    void ShowLog();
     void OnDialState(RASCONNSTATE state, DWORD error);
     void OnDialEntry(WPARAM index);
     void BeginRun();
@@ -90,6 +91,8 @@ private:
     DWORD m_dwRasError = 0;
     RASCONNSTATE m_nRasState = 0;
     bool m_bWin2000 = false;
+    bool m_bUserNameRead = false;
+    bool m_bPasswordRead = false;
     bool m_bPasswordCancelled = false;
     bool m_bInDial = false;
     bool m_bEntryListWhole = false;  // every phonebook entry made it into the list

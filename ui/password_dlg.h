@@ -10,6 +10,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     void OnOK() override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     int m_bDontSave = 0;

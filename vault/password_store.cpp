@@ -34,26 +34,37 @@ bool SaveProviderPassword(const CString& entry, const CString& password, bool do
     return store.SetValue(value) && store.Save();
 }
 
-bool LoadProviderPassword(const CString& entry, CString& password, bool& noPassword)
+bool LoadProviderPassword(const CString& entry, CString& password, bool& noPassword, bool* unreadable)
 {
     password.Empty();
     noPassword = false;
+    bool failed = false;
+    if (!unreadable) unreadable = &failed;
+    *unreadable = false;
     CRegValueStore store;
     store.SetKeyPath(LoadText(IDS_REG_PWDKEY));
-    if (!store.Load()) return false;
+    // A store that did not load whole may still hold this entry's value.
+    bool whole = store.Load();
     store.SelectName(entry);
     CString value;
-    if (!store.GetNextValue(value)) return false;
+    if (!store.GetNextValue(value)) {
+        *unreadable = !whole && store.IsIncomplete();
+        return false;
+    }
     if (value == kNoPasswordMarker) {
         noPassword = true;
         return true;
     }
     size_t bytes = HexTextBytes(static_cast<size_t>(value.GetLength()));
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[bytes + 1]);
-    if (!buffer) return false;
+    if (!buffer) {
+        *unreadable = true;
+        return false;
+    }
     FromHexText(value, static_cast<size_t>(value.GetLength()), buffer.get());
     CPwdCipher cipher;
     bool ok = cipher.DecryptString(LoadText(IDS_PASSPHRASE), buffer.get(), static_cast<DWORD>(bytes), password);
     if (!ok) password.Empty();
+    *unreadable = !ok;
     return ok;
 }

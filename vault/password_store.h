@@ -3,4 +3,7 @@
 #include "cstring.h"
 
 bool SaveProviderPassword(const CString& entry, const CString& password, bool dontSave);
-bool LoadProviderPassword(const CString& entry, CString& password, bool& noPassword);
+// False when no password is stored for the entry, or when one may be but
+// could not be read (memory, an unreadable key, the cipher): then
+// *unreadable is set, and a caller must not take it for "none".
+bool LoadProviderPassword(const CString& entry, CString& password, bool& noPassword, bool* unreadable = nullptr);

@@ -7,9 +7,9 @@ bool CPwdCipher::DeriveKey(const BYTE* material, DWORD materialLen)
 {
     ReleaseKey();
     HCRYPTPROV hProv = 0;
-    if (!CryptAcquireContextA(&hProv, nullptr, nullptr, PROV_RSA_FULL, 0) &&
-        !CryptAcquireContextA(&hProv, nullptr, nullptr, PROV_RSA_FULL, CRYPT_NEWKEYSET))
-        return false;
+    // Only session keys are made: no key container is opened, created or left
+    // behind to be missing or damaged next time.
+    if (!CryptAcquireContextA(&hProv, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return false;
     CCryptProv prov(hProv);
     HCRYPTHASH hHash = 0;
     if (!CryptCreateHash(prov.Get(), CALG_MD5, 0, 0, &hHash)) return false;

@@ -424,8 +424,25 @@ TEST_P(BeforeWindows2000Test, TheReadPasswordIsWrittenBack)
             EXPECT_EQ(line.find("user=\"user\""), std::string::npos) << line;
         }
     }
+    {
+        rassim::Session s;
+        EXPECT_EQ(s.state().FindEntry("Beta")->user, "beta-login");
+    }
+
+    // And one whose password cannot be read: the entry keeps its own.
+    p.Click(kCancel);
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+    {
+        rassim::Session s;
+        s.state().FindEntry("Beta")->password = "beta-secret";
+        s.state().FindEntry("Beta")->attemptsMade = 0;  // fails once again, then hangs
+        s.state().faults["RasGetEntryDialParamsA"] = rassim::Fault{625, 2, 0, false};
+        s.Commit();
+    }
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 6; }));
     rassim::Session s;
-    EXPECT_EQ(s.state().FindEntry("Beta")->user, "beta-login");
+    EXPECT_EQ(s.state().FindEntry("Beta")->password, "beta-secret");
 }
 
 // The prefix typed in reaches the number the service dials, before the

@@ -382,7 +382,7 @@ TEST_F(RobustnessTest, EveryServiceFunctionFailing)
 TEST_F(RobustnessTest, NotificationsInFloodsAndAfterTheRun)
 {
     ValidateHeap(false);  // ten thousand log lines: validating the heap on every operation takes minutes
-    Entries({{"Alpha", "hang"}});
+    Entries({{"Alpha", "hang"}, {"Beta", nullptr}});
     Pendro p;
     ASSERT_TRUE(p.Window());
     p.Click(kDial);
@@ -399,7 +399,10 @@ TEST_F(RobustnessTest, NotificationsInFloodsAndAfterTheRun)
     ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
 
     // After Cancel: a late report of success, of a failure, and a dial request
-    // for an entry that is not there. They add lines, and change nothing else.
+    // for an entry that is not there. They add lines, and change nothing else,
+    // not what the user chose since.
+    p.Select("Beta");
+    p.TypeInto(kPrefix, "7");
     p.Post(WM_APP, kConnected, 0);
     p.Post(WM_APP, kDisconnected, 678);
     p.Post(WM_APP + 1, 0xFFFFFFFF, 0);
@@ -412,7 +415,10 @@ TEST_F(RobustnessTest, NotificationsInFloodsAndAfterTheRun)
     EXPECT_EQ(lines.back(), "There is no answer.");
     EXPECT_EQ(Count("RasDialA"), 1u);
     EXPECT_EQ(Setting("DialEntryOK"), "<absent>");
+    EXPECT_EQ(p.SelectedEntry(), "Beta");
+    EXPECT_EQ(p.Text(kPrefix), "7");
 
+    p.Select("Alpha");
     Script("Alpha", "0@5 hang");  // the next run starts clean
     p.Click(kDial);
     ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2 && p.LogLines().size() >= 2; }));

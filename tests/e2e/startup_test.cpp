@@ -175,12 +175,19 @@ TEST_F(StartupTest, QuitEscapeAndCloseSaveWhenIdleOnly)
     p.Key(VK_ESCAPE);
     p.Post(WM_SYSCOMMAND, SC_CLOSE, 0);
     p.Post(WM_CLOSE, 0, 0);
+    p.Post(WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(p.WaitExit(1000), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_EQ(Setting("DefaultEntry"), "<absent>");  // nothing was saved
     p.Click(kCancel);  // Cancel stops the run without a word
     ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
     EXPECT_TRUE(p.NoMessageBox(300));
     EXPECT_TRUE(p.Log().find("Dial attempt 1/100:") == 0);
+    // The session ends (logoff, shutdown) while idle: saved as by Quit.
+    p.Select(beta);
+    p.TypeInto(kPrefix, "5");
+    p.Post(WM_ENDSESSION, TRUE, 0);
+    EXPECT_TRUE(WaitFor([&] { return Setting("DefaultEntry") == beta && Setting("DialPrefix") == "5"; }));
+    p.Select(alpha);
     p.Click(kQuit);
     EXPECT_EQ(p.WaitExit(), 0u);
     EXPECT_EQ(Setting("DefaultEntry"), alpha);

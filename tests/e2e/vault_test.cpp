@@ -250,6 +250,37 @@ TEST_F(VaultTest, NoPasswordMarkerStopsDialogAndRestore)
     EXPECT_NE(creds[0].find("mask=\"0x1\""), std::string::npos);
 }
 
+// A stored password that cannot be restored after a failure (the service
+// refuses it, or the stored value no longer reads) ends the run, instead of a
+// redial that is certain to be refused.
+TEST_F(VaultTest, RestoreThatCannotBeDoneEndsTheRun)
+{
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, A() + '\0');
+    for (bool refused : {true, false}) {
+        SCOPED_TRACE(refused ? "restore refused" : "stored value damaged");
+        testutil::ResetSim();
+        Entries({{A().c_str(), "std@5 fail:678@400"}});
+        ASSERT_TRUE(SaveProviderPassword(A().c_str(), "right", false));
+        if (refused) {
+            rassim::Session s;
+            s.state().faults["RasSetCredentialsA"] = rassim::Fault{ERROR_ACCESS_DENIED, 2, 0, false};
+            s.Commit();
+        }
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        p.Select(A());
+        p.Click(kDial);
+        ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+        if (!refused) testutil::WriteValue(kPwdKey, A().c_str(), REG_SZ, std::string("00112233445566778", 18));
+        ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+        EXPECT_TRUE(p.NoMessageBox(300));
+        EXPECT_EQ(p.LogLines().back(), "Error during connection process!");
+        EXPECT_EQ(Count("RasDialA"), 1u);
+        p.Click(kQuit);
+        EXPECT_EQ(p.WaitExit(), 0u);
+    }
+}
+
 TEST_F(VaultTest, DamagedStoredValueMakesDialAskAgain)
 {
     testutil::WriteValue(kPwdKey, A().c_str(), REG_SZ, std::string("00112233445566778", 18));

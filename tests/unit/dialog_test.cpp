@@ -105,8 +105,15 @@ TEST_F(MainWindowTest, AttemptWithoutItsTimerEndsTheRun)
 // it. After every run each stored value is what it was before or what the
 // operation, run without a failure, writes; the child ended normally or with
 // exit code 8; and a password the Password button did not store was reported.
+// Its twin ends the process before the n-th registry change the program makes
+// (advapi32's RegSetValueExA, RegDeleteValueA, RegCreateKeyExA), or fails that
+// call, and then also starts the window again.
 namespace sweep {
 
+enum Kind { kAllocation, kKill, kRegistryFailure };
+const char* const kKindNames[] = {"allocation", "registry change (killed before it)", "registry change (failing)"};
+constexpr DWORD kKilled = 0x4B111;
+Kind g_kind = kAllocation;
 LONG g_count = 0, g_failAt = 0;
 bool g_armed = false;
 decltype(&malloc) realMalloc;
@@ -121,6 +128,26 @@ bool FailThis()
 void* __cdecl Malloc(size_t n) { return FailThis() ? nullptr : realMalloc(n); }
 void* __cdecl Realloc(void* p, size_t n) { return FailThis() ? nullptr : realRealloc(p, n); }
 void* __cdecl Calloc(size_t c, size_t n) { return FailThis() ? nullptr : realCalloc(c, n); }
+
+decltype(&RegSetValueExA) realSetValue;
+decltype(&RegDeleteValueA) realDeleteValue;
+decltype(&RegCreateKeyExA) realCreateKey;
+bool StopHere()
+{
+    if (!FailThis()) return false;
+    if (g_kind == kKill) TerminateProcess(GetCurrentProcess(), kKilled);
+    return true;
+}
+LONG WINAPI SetValue(HKEY k, LPCSTR n, DWORD r, DWORD t, const BYTE* d, DWORD c)
+{
+    return StopHere() ? ERROR_NOT_ENOUGH_QUOTA : realSetValue(k, n, r, t, d, c);
+}
+LONG WINAPI DeleteValue(HKEY k, LPCSTR n) { return StopHere() ? ERROR_NOT_ENOUGH_QUOTA : realDeleteValue(k, n); }
+LONG WINAPI CreateKey(HKEY k, LPCSTR sub, DWORD r, LPSTR cls, DWORD o, REGSAM a, LPSECURITY_ATTRIBUTES sa, PHKEY out,
+                      LPDWORD d)
+{
+    return StopHere() ? ERROR_NOT_ENOUGH_QUOTA : realCreateKey(k, sub, r, cls, o, a, sa, out, d);
+}
 
 // Answers the program's dialogs from a second thread while the operation runs
 // on this one: the password dialog gets a password and OK (or Cancel), a
@@ -312,9 +339,12 @@ const Op kOps[] = {
          DestroyWindow(dlg);
      },
      [](const Outcome&, Values&, Values&) {
-         // Never an empty password written back into the entry.
+         // Never an empty password written back into the entry, nor a redial
+         // without one: a password that could not be restored ends the run.
          for (const std::string& line : testutil::JournalLines("RasSetCredentialsA"))
              EXPECT_EQ(line.find("password=\"\""), std::string::npos) << line;
+         for (const std::string& line : testutil::JournalLines("RasDialA"))
+             EXPECT_EQ(line.find("password=\"\" placeholder=\"0\""), std::string::npos) << line;
          rassim::Session s;
          const auto* alpha = s.state().FindEntry("Alpha");
          EXPECT_TRUE(!alpha->passwordSaved || alpha->password == "right") << alpha->password;
@@ -347,12 +377,13 @@ const Op kOps[] = {
      nullptr},
 };
 
-Outcome RunChild(int op, LONG failAt)
+Outcome RunChild(Kind kind, int op, LONG failAt)
 {
     char report[MAX_PATH];
     GetTempPathA(MAX_PATH, report);
     lstrcatA(report, "pendro-sweep.txt");
     DeleteFileA(report);
+    SetEnvironmentVariableA("PENDRO_SWEEP_KIND", std::to_string(kind).c_str());
     SetEnvironmentVariableA("PENDRO_SWEEP_OP", std::to_string(op).c_str());
     SetEnvironmentVariableA("PENDRO_SWEEP_FAIL", std::to_string(failAt).c_str());
     SetEnvironmentVariableA("PENDRO_SWEEP_REPORT", report);
@@ -375,7 +406,9 @@ TEST(AllocationSweep, DISABLED_Child)
     const char* op = std::getenv("PENDRO_SWEEP_OP");
     const char* fail = std::getenv("PENDRO_SWEEP_FAIL");
     const char* report = std::getenv("PENDRO_SWEEP_REPORT");
-    ASSERT_TRUE(op && fail && report);
+    const char* kind = std::getenv("PENDRO_SWEEP_KIND");
+    ASSERT_TRUE(op && fail && report && kind);
+    g_kind = static_cast<Kind>(std::atoi(kind));
     // A crash ends the child at once with its code, instead of in Wine's debugger.
     SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* e) WINAPI -> LONG {
         TerminateProcess(GetCurrentProcess(), e->ExceptionRecord->ExceptionCode);
@@ -385,10 +418,14 @@ TEST(AllocationSweep, DISABLED_Child)
     Answerer answers;
     g_failAt = std::atol(fail);
     {
-        testutil::ImportHook m("msvcrt.dll", "malloc", &Malloc, &realMalloc);
-        testutil::ImportHook r("msvcrt.dll", "realloc", &Realloc, &realRealloc);
-        testutil::ImportHook c("msvcrt.dll", "calloc", &Calloc, &realCalloc);
-        ASSERT_TRUE(m.Installed());
+        bool alloc = g_kind == kAllocation;
+        testutil::ImportHook m("msvcrt.dll", alloc ? "malloc" : "", &Malloc, &realMalloc);
+        testutil::ImportHook r("msvcrt.dll", alloc ? "realloc" : "", &Realloc, &realRealloc);
+        testutil::ImportHook c("msvcrt.dll", alloc ? "calloc" : "", &Calloc, &realCalloc);
+        testutil::ImportHook s("advapi32.dll", alloc ? "" : "RegSetValueExA", &SetValue, &realSetValue);
+        testutil::ImportHook d("advapi32.dll", alloc ? "" : "RegDeleteValueA", &DeleteValue, &realDeleteValue);
+        testutil::ImportHook k("advapi32.dll", alloc ? "" : "RegCreateKeyExA", &CreateKey, &realCreateKey);
+        ASSERT_TRUE(alloc ? m.Installed() : s.Installed() && d.Installed() && k.Installed());
         kOps[std::atoi(op)].run(&info, answers);
     }
     if (FILE* f = std::fopen(report, "w")) {
@@ -397,14 +434,14 @@ TEST(AllocationSweep, DISABLED_Child)
     }
 }
 
-TEST(AllocationSweep, EveryFailedAllocationLosesNothing)
+void Sweep(Kind kind)
 {
     for (int op = 0; op < static_cast<int>(std::size(kOps)); ++op) {
         if (const char* only = std::getenv("PENDRO_SWEEP_ONLY"); only && std::atoi(only) != op) continue;
         SCOPED_TRACE(kOps[op].name);
         kOps[op].prepare();
         auto before = Stored();
-        Outcome reference = RunChild(op, 0);
+        Outcome reference = RunChild(kind, op, 0);
         ASSERT_EQ(reference.exitCode, 0u);
         ASSERT_FALSE(reference.reached);
         auto after = Stored();
@@ -419,10 +456,13 @@ TEST(AllocationSweep, EveryFailedAllocationLosesNothing)
         const char* at = std::getenv("PENDRO_SWEEP_AT");  // one point only, for a closer look
         if (at) n = std::atol(at);
         for (;; ++n) {
-            SCOPED_TRACE("allocation " + std::to_string(n) + " failing");
+            SCOPED_TRACE(std::string(kKindNames[kind]) + " " + std::to_string(n));
             kOps[op].prepare();
-            Outcome o = RunChild(op, n);
-            EXPECT_TRUE(o.exitCode == 0 || o.exitCode == ERROR_NOT_ENOUGH_MEMORY) << "exit code " << o.exitCode;
+            Outcome o = RunChild(kind, op, n);
+            if (kind == kKill) o.reached = o.exitCode == kKilled;
+            EXPECT_TRUE(o.exitCode == 0 || (kind == kAllocation && o.exitCode == ERROR_NOT_ENOUGH_MEMORY) ||
+                        (kind == kKill && o.reached))
+                << "exit code " << o.exitCode;
             auto now = Stored();
             for (const auto& [name, value] : now) {
                 bool was = before.count(name) && Same(before[name], value);
@@ -432,13 +472,29 @@ TEST(AllocationSweep, EveryFailedAllocationLosesNothing)
             for (const auto& [name, value] : before)
                 EXPECT_TRUE(now.count(name) || !after.count(name)) << name << " is gone";
             if (kOps[op].check) kOps[op].check(o, now, after);
+            if (kind != kAllocation) {
+                // What is left starts the window again, with every entry listed.
+                CDialerCommandLineInfo info;
+                HWND again = OpenDialog(&info);
+                EXPECT_EQ(again ? SendDlgItemMessageA(again, IDC_ENTRY, CB_GETCOUNT, 0, 0) : 0, 2) << "restarted";
+                if (again) DestroyWindow(again);
+            }
             if (at || (o.exitCode == 0 && !o.reached)) break;
-            if (HasFatalFailure() || n > 2000) break;
+            if (testing::Test::HasFatalFailure() || n > 2000) break;
         }
-        std::printf("[ SWEEP    ] %s: %ld injection points, %lu ms\n", kOps[op].name, n - 1, GetTickCount() - start);
+        std::printf("[ SWEEP    ] %s, %s: %ld injection points, %lu ms\n", kKindNames[kind], kOps[op].name, n - 1,
+                    GetTickCount() - start);
         std::fflush(stdout);
     }
     testutil::DeleteKey("Software\\Kelvane");
+}
+
+TEST(AllocationSweep, EveryFailedAllocationLosesNothing) { Sweep(kAllocation); }
+
+TEST(AllocationSweep, EveryRegistryChangeKilledOrFailedLosesNothing)
+{
+    Sweep(kKill);
+    Sweep(kRegistryFailure);
 }
 
 }  // namespace sweep

@@ -71,9 +71,10 @@ protected:
 TEST_F(PasswordStoreTest, SaveWritesHexTextAndLoadReadsItBack)
 {
     CString pw;
-    bool none = true;
-    EXPECT_FALSE(LoadProviderPassword("Alpha", pw, none));  // no key yet
+    bool none = true, unreadable = true;
+    EXPECT_FALSE(LoadProviderPassword("Alpha", pw, none, &unreadable));  // no key yet: none stored
     EXPECT_FALSE(none);
+    EXPECT_FALSE(unreadable);
     ASSERT_TRUE(SaveProviderPassword("Alpha", "12345678", false));
     auto v = testutil::ReadValue(kPwdKey, "Alpha");
     EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
@@ -112,11 +113,15 @@ TEST_F(PasswordStoreTest, NoPasswordMarkerAndDamagedValues)
         testutil::WriteValue(kPwdKey, "Beta", REG_SZ, std::string(damaged) + '\0');
         pw = "x";
         none = true;
-        EXPECT_FALSE(LoadProviderPassword("Beta", pw, none)) << damaged;
+        bool unreadable = false;
+        EXPECT_FALSE(LoadProviderPassword("Beta", pw, none, &unreadable)) << damaged;
         EXPECT_TRUE(pw.IsEmpty());
         EXPECT_FALSE(none);
+        EXPECT_TRUE(unreadable) << damaged;
     }
-    EXPECT_FALSE(LoadProviderPassword("alpha", pw, none));  // names are exact
+    bool unreadable = true;
+    EXPECT_FALSE(LoadProviderPassword("alpha", pw, none, &unreadable));  // names are exact
+    EXPECT_FALSE(unreadable);
 }
 
 TEST_F(PasswordStoreTest, SavingOneEntryLeavesTheOthers)
@@ -156,6 +161,13 @@ TEST_F(PasswordStoreTest, UnreadableStoreIsNotOverwritten)
                                   &testutil::realRegEnumValueA);
         ASSERT_TRUE(hook.Installed());
         EXPECT_FALSE(SaveProviderPassword("Three", "third", false));
+        // What was not read is not taken for "none stored"; what was, is used.
+        CString pw;
+        bool none = false, unreadable = false;
+        EXPECT_FALSE(LoadProviderPassword("Two", pw, none, &unreadable));
+        EXPECT_TRUE(unreadable);
+        EXPECT_TRUE(LoadProviderPassword("One", pw, none, &unreadable));
+        EXPECT_STREQ(pw, "first");
     }
     EXPECT_EQ(testutil::ReadValue(kPwdKey, "One").data, one);
     EXPECT_TRUE(testutil::ReadValue(kPwdKey, "Two").exists);
