@@ -2,29 +2,90 @@
 // creation of the main window.
 #include "afxwin.h"
 #include "app/command_line.h"
+#include "handles.h"
 #include "resource.h"
 #include "ui/dialer_dlg.h"
 
 #include <commctrl.h>
 
 static const char kMainCaption[] = "Kelvane Pendro! - Version 1.0";
+// Held by the instance that runs, for its whole life. A plain name: the
+// Local\ namespace does not exist before Windows 2000.
+static const char kInstanceMutex[] = "Kelvane Pendro! single instance";
+// How long a second start waits for the first one's window.
+static const DWORD kWaitForFirstWindowMs = 10000;
 
 class CDialerApp : public CWinApp {
 public:
     BOOL InitInstance() override;
     DECLARE_MESSAGE_MAP()
+
+private:
+    bool TakeInstance(HWND& running);
+    CKernelHandle m_instance;
 };
 
 BEGIN_MESSAGE_MAP(CDialerApp, CWinApp)
     ON_COMMAND(ID_HELP, OnHelp)
 END_MESSAGE_MAP()
 
+// True when this instance is the one to run. Otherwise running is the first
+// one's window, or null when none appeared in time. Two starts at once (a
+// double-click taken twice) are ordered by the mutex, not by who finds a
+// window first.
+bool CDialerApp::TakeInstance(HWND& running)
+{
+    running = nullptr;
+    m_instance.Reset(CreateMutexA(nullptr, TRUE, kInstanceMutex));
+    if (!m_instance || GetLastError() != ERROR_ALREADY_EXISTS) return true;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitForFirstWindowMs;) {
+        running = FindWindowA(nullptr, kMainCaption);
+        if (running) return false;
+        // The first one ended before it showed a window: this one runs.
+        DWORD r = WaitForSingleObject(m_instance.Get(), 50);
+        if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) return true;
+    }
+    return false;
+}
+
+// COMCTL32 4.00 (Windows 95, NT 4.0 as installed) has no InitCommonControlsEx
+// and would refuse to load a program importing it, so both are looked up.
+// Before XP the DLL is neither a known DLL nor redirected: it comes from the
+// system directory, never from the program's folder. From XP on it is loaded
+// by name, which the manifest redirects to version 6 and its visual styles.
+static void InitCommonControlsOfTheSystem()
+{
+    DWORD version = GetVersion();
+    bool xpOrLater = !(version & 0x80000000) && MAKEWORD(HIBYTE(LOWORD(version)), LOBYTE(LOWORD(version))) >= 0x0501;
+    char path[MAX_PATH + 16] = "comctl32.dll";
+    if (!xpOrLater) {
+        UINT n = GetSystemDirectoryA(path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return;
+        lstrcatA(path, "\\comctl32.dll");
+    }
+    HMODULE dll = LoadLibraryA(path);  // held for the life of the process
+    if (!dll) return;
+    using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    using Init = void(WINAPI*)();
+    if (auto initEx = reinterpret_cast<InitEx>(reinterpret_cast<void*>(GetProcAddress(dll, "InitCommonControlsEx")))) {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+        initEx(&controls);
+    } else if (auto init = reinterpret_cast<Init>(reinterpret_cast<void*>(GetProcAddress(dll, "InitCommonControls")))) {
+        init();
+    }
+}
+
 BOOL CDialerApp::InitInstance()
 {
+    // Before anything else, the phonebook's enumeration included.
+    HWND running = nullptr;
+    bool first = TakeInstance(running);
+    if (!first && !running) return FALSE;
+
     CDialerCommandLineInfo cmdInfo;
     ParseCommandLine(cmdInfo);
 
-    if (HWND running = FindWindowA(nullptr, kMainCaption)) {
+    if (!first) {
         if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
         SetForegroundWindow(running);
         if (!cmdInfo.m_strEntryName.IsEmpty())
@@ -35,8 +96,7 @@ BOOL CDialerApp::InitInstance()
     Enable3dControls();
     // With the manifest's Common Controls 6, XP wants the classes registered
     // before the first dialog is made.
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
+    InitCommonControlsOfTheSystem();
     CDialerDlg* dlg = new CDialerDlg(&cmdInfo, nullptr);
     if (!dlg) return FALSE;
     m_pMainWnd = dlg;

@@ -41,6 +41,7 @@ struct GlobalFreer { void operator()(HGLOBAL h) const { GlobalFree(h); } };
 struct CryptProvReleaser { void operator()(HCRYPTPROV h) const { CryptReleaseContext(h, 0); } };
 struct CryptKeyDestroyer { void operator()(HCRYPTKEY h) const { CryptDestroyKey(h); } };
 struct CryptHashDestroyer { void operator()(HCRYPTHASH h) const { CryptDestroyHash(h); } };
+struct KernelHandleCloser { void operator()(HANDLE h) const { CloseHandle(h); } };
 
 using CMemDC = CScopedHandle<HDC, DcDeleter>;
 using CGdiObject = CScopedHandle<HGDIOBJ, GdiObjectDeleter>;
@@ -48,6 +49,7 @@ using CGlobalMem = CScopedHandle<HGLOBAL, GlobalFreer>;
 using CCryptProv = CScopedHandle<HCRYPTPROV, CryptProvReleaser>;
 using CCryptKey = CScopedHandle<HCRYPTKEY, CryptKeyDestroyer>;
 using CCryptHash = CScopedHandle<HCRYPTHASH, CryptHashDestroyer>;
+using CKernelHandle = CScopedHandle<HANDLE, KernelHandleCloser>;
 
 // The DC of one WM_PAINT, ended with the scope.
 class CPaintDC {

@@ -36,7 +36,9 @@ Api Load()
         return a;
     }
     lstrcatA(path, "\\rasapi32.dll");
-    HMODULE dll = LoadLibraryA(path);  // held for the life of the process
+    // Its own dependencies are then searched for from its folder first, not
+    // from the program's, also where SetDefaultDllDirectories does not exist.
+    HMODULE dll = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);  // held for the life of the process
     if (!dll) {
         a.loadError = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
         return a;

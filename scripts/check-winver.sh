@@ -4,7 +4,9 @@
 # set to that version, where a newer function is an undeclared name; the few
 # XP functions those headers do not guard are named here. For Windows 98 the
 # wide-character functions it implements are listed (the others are stubs that
-# fail there), and the PE subsystem version must be 4.x.
+# fail there), and the PE subsystem version must be 4.x; the same check stands
+# for NT 4.0, whose COMCTL32 as installed is 4.00: only its functions may be
+# imported (a later one makes the loader refuse the whole program).
 # Usage: check-winver.sh 2000|98 OBJDUMP EXE CXX
 set -euo pipefail
 target=$1 objdump=$2 exe=$3 cxx=$4
@@ -24,6 +26,9 @@ unguarded='^(AddVectoredExceptionHandler|RemoveVectoredExceptionHandler|AddVecto
 startup='^(__getmainargs|__wgetmainargs|__set_app_type|__setusermatherr|__p__fmode|__p__commode|__p___argv|__p___argc|__p__acmdln|__initenv|__argc|__argv|_amsg_exit|_initterm|_cexit|_onexit|__dllonexit|_iob|__C_specific_handler|_lock|_unlock|__lconv_init|__mb_cur_max|_errno|_setjmp3|_commode|_fmode)$'
 # The wide-character functions Windows 95, 98 and ME implement themselves.
 wide98='^(EnumResourceLanguagesW|EnumResourceNamesW|EnumResourceTypesW|ExtTextOutW|FindResourceW|FindResourceExW|GetCharWidthW|GetCommandLineW|GetTextExtentPoint32W|GetTextExtentPointW|lstrlenW|MessageBoxExW|MessageBoxW|MultiByteToWideChar|TextOutW|WideCharToMultiByte)$'
+# COMCTL32 4.00's functions (Windows 95 and NT 4.0 as installed); 4.70 added
+# InitCommonControlsEx, ImageList_Copy, _TrackMouseEvent and the rest.
+comctl400='^(CreateMappedBitmap|CreatePropertySheetPage|CreatePropertySheetPageA|CreatePropertySheetPageW|CreateStatusWindow|CreateStatusWindowA|CreateStatusWindowW|CreateToolbar|CreateToolbarEx|CreateUpDownControl|DestroyPropertySheetPage|DrawInsert|DrawStatusText|DrawStatusTextA|DrawStatusTextW|GetEffectiveClientRect|ImageList_Add|ImageList_AddIcon|ImageList_AddMasked|ImageList_BeginDrag|ImageList_Create|ImageList_Destroy|ImageList_DragEnter|ImageList_DragLeave|ImageList_DragMove|ImageList_DragShowNolock|ImageList_Draw|ImageList_DrawEx|ImageList_EndDrag|ImageList_GetBkColor|ImageList_GetDragImage|ImageList_GetIcon|ImageList_GetIconSize|ImageList_GetImageCount|ImageList_GetImageInfo|ImageList_LoadImage|ImageList_LoadImageA|ImageList_LoadImageW|ImageList_Merge|ImageList_Read|ImageList_Remove|ImageList_Replace|ImageList_ReplaceIcon|ImageList_SetBkColor|ImageList_SetDragCursorImage|ImageList_SetIconSize|ImageList_SetOverlayImage|ImageList_Write|InitCommonControls|LBItemFromPt|MakeDragList|MenuHelp|PropertySheet|PropertySheetA|PropertySheetW|ShowHideMenuCtl)$'
 
 "$objdump" -p "$exe" | awk '
   /DLL Name:/ { dll = tolower($3); next }
@@ -48,6 +53,9 @@ fi
 while read -r dll fn; do
   if [[ $fn =~ $unguarded ]]; then echo "NEWER  $dll $fn"; bad=1; continue; fi
   if [[ $dll == msvcrt.dll && $fn =~ $startup ]]; then continue; fi
+  if [[ $target == 98 && $dll == comctl32.dll && ! $fn =~ $comctl400 ]]; then
+    echo "NEWER  $dll $fn (not in COMCTL32 4.00 of NT 4.0 and Windows 95)"; bad=1
+  fi
   if [[ $target == 98 && $dll != msvcrt.dll && $fn == *W && ! $fn =~ $wide98 ]]; then
     echo "WIDE   $dll $fn (a stub that fails on Windows 98)"; bad=1
   fi

@@ -21,21 +21,10 @@ void CDialerDlg::OnDesktopShortcut()
         else if (answer != IDNO) return;
     }
 
-    bool ok = false;
-    char path[MAX_PATH] = "";
-    if (GetModuleFileNameA(nullptr, path, MAX_PATH)) {
-        CString program(path);
-        int cut = program.ReverseFind('\\');
-        if (cut < 0) cut = program.ReverseFind(':');
-        CString workingDirectory = cut >= 0 ? program.Left(cut + 1) : CString();
-
-        CString linkName = LoadText(IDS_SHORTCUT_NAME);
-        if (dial) linkName += LoadText(IDS_SHORTCUT_TO) + entry;
-        linkName = CleanLinkName(linkName);
-
-        CString arguments = "\"" + entry + "\"";
-        ok = CreateDesktopShortcut(program, dial ? arguments.c_str() : nullptr, linkName,
-                                   workingDirectory.IsEmpty() ? nullptr : workingDirectory.c_str(), nullptr);
-    }
-    if (!ok) MessageBox(LoadText(IDS_SHORTCUT_FAILED), LoadText(IDS_ERROR), MB_ICONSTOP | MB_OK);
+    CString linkName = LoadText(IDS_SHORTCUT_NAME);
+    if (dial) linkName += LoadText(IDS_SHORTCUT_TO) + entry;
+    linkName = CleanLinkName(linkName);
+    CString arguments = QuoteArgument(entry);
+    if (!CreateDesktopShortcutToSelf(dial ? arguments.c_str() : nullptr, linkName))
+        MessageBox(LoadText(IDS_SHORTCUT_FAILED), LoadText(IDS_ERROR), MB_ICONSTOP | MB_OK);
 }

@@ -53,6 +53,14 @@ protected:
         f << copy << "\x1f" << exe << "\x1f" << args << "\x1f" << exe.substr(0, exe.find_last_of('\\') + 1) << "\n";
     }
     static std::string Link(const std::string& name) { return DesktopDir() + "\\" + name + ".lnk"; }
+    // A link's argument for an entry: quoted, a quote in it as \" (its names
+    // hold no backslash).
+    static std::string Arg(const std::string& entry)
+    {
+        std::string arg = "\"";
+        for (char c : entry) arg += c == '"' ? std::string("\\\"") : std::string(1, c);
+        return arg + "\"";
+    }
 };
 
 TEST_F(ShortcutTest, WithoutAnEntryNoQuestionAndNoArguments)
@@ -80,7 +88,7 @@ TEST_F(ShortcutTest, QuestionNamesTheEntryAsItIs)
     EXPECT_NE(box.text.find("\r\n\"" + name + "\"?\r\n"), std::string::npos) << box.text;
     p.Answer(box, IDYES);
     ASSERT_TRUE(WaitFor([&] { return Exists(Link(link)); }));
-    Expect(link + ".lnk", "\"" + name + "\"");
+    Expect(link + ".lnk", Arg(name));
     EXPECT_TRUE(p.NoMessageBox(300));
 }
 
@@ -95,7 +103,7 @@ TEST_F(ShortcutTest, NamesArgumentsAndReplacement)
     p.Answer(box, IDYES);
     std::string link = Link("Kelvane Pendro! to My Net Fast 1");
     ASSERT_TRUE(WaitFor([&] { return Exists(link); }));
-    Expect("Kelvane Pendro! to My Net Fast 1.lnk", "\"My Net \"Fast\" 1\"");
+    Expect("Kelvane Pendro! to My Net Fast 1.lnk", "\"My Net \\\"Fast\\\" 1\"");
 
     p.Click(kShortcut);
     box = p.WaitMessageBox();
@@ -153,6 +161,14 @@ public:
     {
         testutil::WriteValue(kKeyPath, "Desktop", REG_EXPAND_SZ, path + '\0');
     }
+    explicit DesktopFolder(const std::wstring& path) : m_saved(testutil::ReadValue(kKeyPath, "Desktop"))
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+        RegSetValueExW(key, L"Desktop", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
     ~DesktopFolder()
     {
         if (m_saved.exists) testutil::WriteValue(kKeyPath, "Desktop", m_saved.type, m_saved.data);
@@ -209,30 +225,61 @@ TEST_F(ShortcutTest, DesktopPathAtTheLimit)
     }
 }
 
+// Also for an entry whose name holds quotes: the link's argument is escaped
+// as the runtime's parser reads it, so it names that entry whole.
 TEST_F(ShortcutTest, TheLinkStartsTheProgramAndDials)
 {
-    const std::string alpha = N("Alpha"), name = "Kelvane Pendro! to " + alpha;
-    Entries({{alpha.c_str(), "hang"}});
+    for (const std::string& entry : {N("Alpha"), N("My \"Best\" ISP")}) {
+        SCOPED_TRACE(entry);
+        testutil::ResetSim();
+        const std::string name = "Kelvane Pendro! to " + N(entry == N("Alpha") ? "Alpha" : "My Best ISP");
+        Entries({{entry.c_str(), "hang"}, {"My", nullptr}});
+        {
+            Pendro p;
+            ASSERT_TRUE(p.Window());
+            p.Select(entry);
+            p.Click(kShortcut);
+            MessageBoxInfo box = p.WaitMessageBox();
+            p.Answer(box, IDYES);
+            ASSERT_TRUE(WaitFor([&] { return Exists(Link(name)); }));
+            p.Click(kQuit);
+            EXPECT_EQ(p.WaitExit(), 0u);
+        }
+        Expect(name + ".lnk", Arg(entry));
+        SHELLEXECUTEINFOA sei{};
+        sei.cbSize = sizeof sei;
+        sei.fMask = SEE_MASK_NOCLOSEPROCESS;
+        std::string link = Link(name);
+        sei.lpFile = link.c_str();
+        sei.nShow = SW_SHOWNORMAL;
+        ASSERT_TRUE(ShellExecuteExA(&sei));
+        ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+        EXPECT_NE(testutil::JournalLines("RasDialA")[0].find("entry=" + rassim::Quote(entry)), std::string::npos);
+        if (sei.hProcess) CloseHandle(sei.hProcess);
+        CloseOtherInstances();
+    }
+}
+
+// A desktop folder named with a character outside the ANSI code page (a user
+// name of another language): the link is made in it, under its own name.
+TEST_F(ShortcutTest, DesktopFolderOutsideTheCodePage)
+{
+    const std::wstring folder = L"C:\\users\\Desk\u0151p";  // o with double acute: neither 1252 nor 932
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::wstring link = folder + L"\\Kelvane Pendro!.lnk";
     {
+        DesktopFolder moved(folder);
         Pendro p;
         ASSERT_TRUE(p.Window());
         p.Click(kShortcut);
-        MessageBoxInfo box = p.WaitMessageBox();
-        p.Answer(box, IDYES);
-        ASSERT_TRUE(WaitFor([&] { return Exists(Link(name)); }));
-        p.Click(kQuit);
-        EXPECT_EQ(p.WaitExit(), 0u);
+        EXPECT_TRUE(WaitFor([&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+        EXPECT_TRUE(p.NoMessageBox(300));
     }
-    Expect(name + ".lnk", "\"" + alpha + "\"");
-    SHELLEXECUTEINFOA sei{};
-    sei.cbSize = sizeof sei;
-    sei.fMask = SEE_MASK_NOCLOSEPROCESS;
-    std::string link = Link(name);
-    sei.lpFile = link.c_str();
-    sei.nShow = SW_SHOWNORMAL;
-    ASSERT_TRUE(ShellExecuteExA(&sei));
-    EXPECT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
-    if (sei.hProcess) CloseHandle(sei.hProcess);
+    // For the independent reader: a copy where the other links are.
+    const std::string copy = Link("Outside the code page");
+    ASSERT_TRUE(CopyFileW(link.c_str(), std::wstring(copy.begin(), copy.end()).c_str(), FALSE));
+    Expect("Outside the code page.lnk", "");
+    DeleteFileW(link.c_str());
 }
 
 // Run once per language.

@@ -95,6 +95,39 @@ TEST_F(StartupTest, SecondStartRestoresTheFirstAndEnds)
     EXPECT_TRUE(first.Running());
 }
 
+// Two starts at once (a double-click taken twice): one window and one dial,
+// every time.
+TEST_F(StartupTest, TwoStartsAtOnceMakeOneWindowAndOneDial)
+{
+    for (int round = 1; round <= 10; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        testutil::ResetSim();
+        Entries({{"Alpha", "hang"}});
+        {
+            // A longer phonebook: both starts read it before either has a window.
+            rassim::Session s;
+            for (int i = 0; i < 200; ++i) testutil::AddEntry(s.state(), ("Provider " + std::to_string(i)).c_str(), "1");
+            s.Commit();
+        }
+        Pendro a("Alpha"), b("Alpha");
+        ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") >= 1; }));
+        EXPECT_TRUE(WaitFor([&] { return !a.Running() || !b.Running(); }));
+        Sleep(500);  // a second window or dial would be there by now
+        int windows = 0;
+        EnumWindows(
+            [](HWND w, LPARAM n) WINAPI -> BOOL {
+                char caption[64] = "";
+                GetWindowTextA(w, caption, sizeof caption);
+                if (IsWindowVisible(w) && lstrcmpA(caption, kCaption) == 0) ++*reinterpret_cast<int*>(n);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&windows));
+        EXPECT_EQ(windows, 1);
+        EXPECT_EQ(Count("RasDialA"), 1u);
+        EXPECT_EQ(Count("RasHangUpA"), 0u);
+    }
+}
+
 TEST_F(StartupTest, Windows2000ModeFromTheSwitchOrTheSystem)
 {
     // "2000" stays dialing: a connection would close the window before it is read.
