@@ -53,13 +53,11 @@ protected:
         f << copy << "\x1f" << exe << "\x1f" << args << "\x1f" << exe.substr(0, exe.find_last_of('\\') + 1) << "\n";
     }
     static std::string Link(const std::string& name) { return DesktopDir() + "\\" + name + ".lnk"; }
-    // A link's argument for an entry: quoted, a quote in it as \" (its names
-    // hold no backslash).
-    static std::string Arg(const std::string& entry)
+    // A link's argument for an entry: quoted, a quote in it as \" (names hold no backslash).
+    static std::string Arg(std::string entry)
     {
-        std::string arg = "\"";
-        for (char c : entry) arg += c == '"' ? std::string("\\\"") : std::string(1, c);
-        return arg + "\"";
+        for (size_t i = 0; (i = entry.find('"', i)) != std::string::npos; i += 2) entry.insert(i, 1, '\\');
+        return "\"" + entry + "\"";
     }
 };
 
@@ -157,17 +155,11 @@ TEST_F(ShortcutTest, LongestEntryNameMakesNoLink)
 // The desktop folder, moved for one test and put back whatever happens.
 class DesktopFolder {
 public:
-    explicit DesktopFolder(const std::string& path) : m_saved(testutil::ReadValue(kKeyPath, "Desktop"))
-    {
-        testutil::WriteValue(kKeyPath, "Desktop", REG_EXPAND_SZ, path + '\0');
-    }
+    // Wide, as a folder's name need not fit the ANSI code page.
     explicit DesktopFolder(const std::wstring& path) : m_saved(testutil::ReadValue(kKeyPath, "Desktop"))
     {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-        RegSetValueExW(key, L"Desktop", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
+        SHSetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                    L"Desktop", REG_EXPAND_SZ, path.c_str(), static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     }
     ~DesktopFolder()
     {
@@ -199,7 +191,7 @@ TEST_F(ShortcutTest, DesktopPathAtTheLimit)
         ASSERT_EQ(deep.size(), length);
         const std::string link = deep + "\\Kelvane Pendro!.lnk";  // folder, backslash, 15 + 4
         {
-            DesktopFolder moved(deep);
+            DesktopFolder moved(std::wstring(deep.begin(), deep.end()));
             ASSERT_EQ(DesktopDir(), deep);
             Pendro p;
             ASSERT_TRUE(p.Window());

@@ -114,14 +114,7 @@ TEST_F(StartupTest, TwoStartsAtOnceMakeOneWindowAndOneDial)
         EXPECT_TRUE(WaitFor([&] { return !a.Running() || !b.Running(); }));
         Sleep(500);  // a second window or dial would be there by now
         int windows = 0;
-        EnumWindows(
-            [](HWND w, LPARAM n) WINAPI -> BOOL {
-                char caption[64] = "";
-                GetWindowTextA(w, caption, sizeof caption);
-                if (IsWindowVisible(w) && lstrcmpA(caption, kCaption) == 0) ++*reinterpret_cast<int*>(n);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&windows));
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, kCaption));) windows += IsWindowVisible(w) ? 1 : 0;
         EXPECT_EQ(windows, 1);
         EXPECT_EQ(Count("RasDialA"), 1u);
         EXPECT_EQ(Count("RasHangUpA"), 0u);
