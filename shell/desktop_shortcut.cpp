@@ -12,6 +12,29 @@
 #include "handles.h"
 #include "mbcs.h"
 
+namespace {
+
+// The shell's link object, ANSI or wide, and its file interface.
+template <class Link>
+bool CreateLinkObject(REFIID iid, CComPtr<Link>& link, CComPtr<IPersistFile>& file)
+{
+    return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, iid, link.Receive())) &&
+           SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.Receive()));
+}
+
+// The desktop folder's path, through SHGetPathFromIDListA or its wide twin.
+template <class Char>
+bool DesktopPath(BOOL(WINAPI* pathFromIDList)(LPCITEMIDLIST, Char*), Char* path)
+{
+    LPITEMIDLIST items = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &items))) return false;
+    BOOL gotPath = pathFromIDList(items, path);
+    CoTaskMemFree(items);
+    return gotPath != FALSE;
+}
+
+}  // namespace
+
 bool CreateDesktopShortcut(const char* target, const char* arguments, const char* linkName,
                            const char* workingDirectory, const char* description)
 {
@@ -19,16 +42,8 @@ bool CreateDesktopShortcut(const char* target, const char* arguments, const char
     COleInit ole;  // declared first: the interfaces are released before it ends
     CComPtr<IShellLinkA> link;
     CComPtr<IPersistFile> file;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Receive())))
-        return false;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Receive()))) return false;
-
     char path[MAX_PATH] = "";
-    LPITEMIDLIST items = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &items))) return false;
-    BOOL gotPath = SHGetPathFromIDListA(items, path);
-    CoTaskMemFree(items);
-    if (!gotPath) return false;
+    if (!CreateLinkObject(IID_IShellLinkA, link, file) || !DesktopPath(SHGetPathFromIDListA, path)) return false;
 
     size_t folderLen = std::strlen(path);
     if (std::strlen(linkName) + folderLen + 6 > MAX_PATH) return false;
@@ -93,14 +108,7 @@ bool CreateWideShortcut(const WideShell& w, const char* arguments, const char* l
     COleInit ole;  // declared first: the interfaces are released before it ends
     CComPtr<IShellLinkW> link;
     CComPtr<IPersistFile> file;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Receive())))
-        return false;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Receive()))) return false;
-    LPITEMIDLIST items = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &items))) return false;
-    BOOL gotPath = w.getPathFromIDList(items, path);
-    CoTaskMemFree(items);
-    if (!gotPath) return false;
+    if (!CreateLinkObject(IID_IShellLinkW, link, file) || !DesktopPath(w.getPathFromIDList, path)) return false;
     size_t len = std::wcslen(path);
     if (len == 0 || path[len - 1] != L'\\') {
         if (len + 1 >= MAX_PATH) return false;
