@@ -123,6 +123,8 @@ TEST_F(VaultTest, EmptyOrBlankPasswordAsksFirst)
     // and "NULL" is stored.
     for (const char* typed : {"ignored", ""}) {
         SCOPED_TRACE(typed);
+        // The last save deletes stale names after the value appears: let it end.
+        SendMessageTimeoutA(p.Window(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
         testutil::DeleteKey(kPwdKey);
         p.Click(kPassword);
         dlg = WaitPasswordDialog(p);
