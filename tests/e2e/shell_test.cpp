@@ -61,14 +61,20 @@ protected:
     }
 };
 
+// Also as Windows 98, which makes the link through the ANSI functions.
 TEST_F(ShortcutTest, WithoutAnEntryNoQuestionAndNoArguments)
 {
-    Pendro p;
-    ASSERT_TRUE(p.Window());
-    p.Click(kShortcut);
-    ASSERT_TRUE(WaitFor([&] { return Exists(Link("Kelvane Pendro!")); }));
-    EXPECT_TRUE(p.NoMessageBox(300));
-    Expect("Kelvane Pendro!.lnk", "");
+    for (const char* version : {"win98", static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(version ? version : "default");
+        SetWindowsVersion(version);
+        DeleteFileA(Link("Kelvane Pendro!").c_str());
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        p.Click(kShortcut);
+        ASSERT_TRUE(WaitFor([&] { return Exists(Link("Kelvane Pendro!")); }));
+        EXPECT_TRUE(p.NoMessageBox(300));
+        Expect("Kelvane Pendro!.lnk", "");
+    }
 }
 
 TEST_F(ShortcutTest, QuestionNamesTheEntryAsItIs)

@@ -418,6 +418,7 @@ TEST(AllocationSweep, DISABLED_Child)
     Answerer answers;
     g_failAt = std::atol(fail);
     {
+        // Only this kind's hooks: an empty name installs nothing.
         bool alloc = g_kind == kAllocation;
         testutil::ImportHook m("msvcrt.dll", alloc ? "malloc" : "", &Malloc, &realMalloc);
         testutil::ImportHook r("msvcrt.dll", alloc ? "realloc" : "", &Realloc, &realRealloc);
