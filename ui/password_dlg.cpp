@@ -34,15 +34,10 @@ LRESULT CPasswordDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_DESTROY) {
         // The edit control frees its text with it: overwrite the typed
-        // characters in place first, so none stays in freed memory.
-        HWND edit = GetDlgItemHwnd(IDC_PWD_PASSWORD);
-        int length = GetWindowTextLengthA(edit);
-        if (length > 0) {
-            CString blanks;
-            for (int i = 0; i < length; ++i) blanks += " ";
-            SetWindowTextA(edit, blanks);
-        }
-        SetWindowTextA(edit, "");
+        // characters in place first (same length), so none stays in freed memory.
+        UpdateData(TRUE);
+        m_strPassword.Blank();
+        UpdateData(FALSE);
     }
     return CDialog::WindowProc(message, wParam, lParam);
 }
