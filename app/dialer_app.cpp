@@ -12,8 +12,12 @@ static const char kMainCaption[] = "Kelvane Pendro! - Version 1.0";
 // Held by the instance that runs, for its whole life. A plain name: the
 // Local\ namespace does not exist before Windows 2000.
 static const char kInstanceMutex[] = "Kelvane Pendro! single instance";
-// How long a second start waits for the first one's window.
-static const DWORD kWaitForFirstWindowMs = 10000;
+// How long a later start waits for the first one's window before it shows
+// its own. The first one enumerates the phonebook before it has a window, and
+// the remote-access service it may have to start can take 15 s or more: a
+// minute keeps that to one window, and a first start that hung before its
+// window locks nobody out for longer.
+static const DWORD kWaitForFirstWindowMs = 60000;
 
 class CDialerApp : public CWinApp {
 public:
@@ -29,15 +33,25 @@ BEGIN_MESSAGE_MAP(CDialerApp, CWinApp)
     ON_COMMAND(ID_HELP, OnHelp)
 END_MESSAGE_MAP()
 
-// True when this instance is the one to run. Otherwise running is the first
-// one's window, or null when none appeared in time. Two starts at once (a
-// double-click taken twice) are ordered by the mutex, not by who finds a
-// window first.
+// True when this instance is the one to run; otherwise running is the first
+// one's window. Two starts at once (a double-click taken twice) are ordered by
+// the mutex, not by who finds a window first.
 bool CDialerApp::TakeInstance(HWND& running)
 {
     running = nullptr;
     m_instance.Reset(CreateMutexA(nullptr, TRUE, kInstanceMutex));
-    if (!m_instance || GetLastError() != ERROR_ALREADY_EXISTS) return true;
+    if (!m_instance) {
+        // Another user's instance owns the name (Run as, an elevated start),
+        // or another kind of object has it: wait on it if it can be opened
+        // at all, else fall back to looking for the window.
+        m_instance.Reset(OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex));
+        if (!m_instance) {
+            running = FindWindowA(nullptr, kMainCaption);
+            return !running;
+        }
+    } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        return true;
+    }
     for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitForFirstWindowMs;) {
         running = FindWindowA(nullptr, kMainCaption);
         if (running) return false;
@@ -45,7 +59,8 @@ bool CDialerApp::TakeInstance(HWND& running)
         DWORD r = WaitForSingleObject(m_instance.Get(), 50);
         if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) return true;
     }
-    return false;
+    // No window came: this start shows its own rather than drop its request.
+    return true;
 }
 
 // COMCTL32 4.00 (Windows 95, NT 4.0 as installed) has no InitCommonControlsEx
@@ -80,7 +95,6 @@ BOOL CDialerApp::InitInstance()
     // Before anything else, the phonebook's enumeration included.
     HWND running = nullptr;
     bool first = TakeInstance(running);
-    if (!first && !running) return FALSE;
 
     CDialerCommandLineInfo cmdInfo;
     ParseCommandLine(cmdInfo);

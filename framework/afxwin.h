@@ -174,7 +174,8 @@ void DDX_Check(CDataExchange* pDX, int id, int& value);
 class CCommandLineInfo {
 public:
     virtual ~CCommandLineInfo() = default;
-    // One call per argument; a leading '/' or '-' has been removed for a switch.
+    // One call per argument; for a switch the text starts just past its
+    // leading '/' or '-', which stays in the same string one byte before.
     // (argument, switch, last argument); the framework's own keeps nothing.
     virtual void ParseParam(const char*, BOOL, BOOL) {}
 };

@@ -1,5 +1,9 @@
 #include "value_store.h"
 
+// Names match as the registry matches them, whatever their letter case: a
+// value written over one of another case keeps that case's spelling.
+static bool SameName(const CString& a, const CString& b) { return a.CompareNoCase(b) == 0; }
+
 void CValueStore::SelectName(const CString& name)
 {
     m_selected = name;
@@ -13,7 +17,7 @@ bool CValueStore::AddValue(const CString& value)
     m_find = nullptr;
     if (m_selected.IsEmpty()) return false;
     for (Node* n = m_head; n; n = n->next)
-        if (n->name == m_selected && n->value == value) return false;
+        if (SameName(n->name, m_selected) && n->value == value) return false;
     Node* node = new Node{m_head, m_selected, value};
     if (!node) return false;
     m_head = node;
@@ -36,7 +40,7 @@ bool CValueStore::SetValue(const char* value) { return SetValue(CString(value));
 bool CValueStore::GetNextValue(CString& out)
 {
     for (Node* n = m_find ? m_find->next : m_head; n; n = n->next) {
-        if (n->name == m_selected) {
+        if (SameName(n->name, m_selected)) {
             out = n->value;
             m_find = n;
             return true;
@@ -66,7 +70,7 @@ void CValueStore::RemoveValuesBut(const CString* keep)
 {
     m_find = m_head;
     while (m_find) {
-        if (m_find->name == m_selected && !(keep && m_find->value == *keep)) {
+        if (SameName(m_find->name, m_selected) && !(keep && m_find->value == *keep)) {
             RemoveCurrent();
             m_find = m_head;
         } else {

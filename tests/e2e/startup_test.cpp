@@ -121,22 +121,89 @@ TEST_F(StartupTest, TwoStartsAtOnceMakeOneWindowAndOneDial)
     }
 }
 
+// What a later start finds when the single-instance name is not a mutex it
+// can wait on, or when the first start shows no window for long.
+TEST_F(StartupTest, LaterStartHandsOverOrShowsItsOwnWindow)
+{
+    Entries({{"Alpha", "hang"}, {"Beta", "hang"}});
+    const char kName[] = "Kelvane Pendro! single instance";
+    auto windows = [] {
+        int n = 0;
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, kCaption));) n += IsWindowVisible(w) ? 1 : 0;
+        return n;
+    };
+    {
+        // Another kind of object holds the name: the window search hands over.
+        HANDLE event = CreateEventA(nullptr, TRUE, FALSE, kName);
+        ASSERT_TRUE(event);
+        Pendro first;
+        ASSERT_TRUE(first.Window());
+        EXPECT_EQ(RunToEnd("Beta"), 0u);
+        ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+        EXPECT_NE(testutil::JournalLines("RasDialA")[0].find("entry=\"Beta\""), std::string::npos);
+        EXPECT_EQ(windows(), 1);
+        CloseHandle(event);
+    }
+    CloseOtherInstances();
+    testutil::ResetSim();
+    Entries({{"Alpha", "hang"}, {"Beta", "hang"}});
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, kName);
+    ASSERT_TRUE(mutex);
+    {
+        // A first start whose window comes late, as while the service starts:
+        // the request waits for it and goes to it.
+        static WPARAM handed;
+        handed = static_cast<WPARAM>(-1);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) WINAPI -> LRESULT {
+            if (m == WM_APP + 1) handed = w;
+            return DefWindowProcA(h, m, w, l);
+        };
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "LateFirstStart";
+        RegisterClassA(&wc);
+        Pendro later("Beta");
+        Sleep(12000);
+        EXPECT_TRUE(later.Running());
+        EXPECT_EQ(windows(), 0);
+        HWND late = CreateWindowA("LateFirstStart", kCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_TRUE(late);
+        EXPECT_TRUE(WaitFor([&] {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            return handed != static_cast<WPARAM>(-1) && !later.Running();
+        }));
+        EXPECT_EQ(handed, 1u);  // Beta's place in the phonebook
+        EXPECT_EQ(later.WaitExit(), 0u);
+        DestroyWindow(late);
+    }
+    {
+        // A first start that never shows one: the later one does, and dials.
+        Pendro later("Beta");
+        ASSERT_TRUE(later.Window(75000));
+        EXPECT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+        EXPECT_EQ(later.SelectedEntry(), "Beta");
+    }
+    CloseHandle(mutex);
+}
+
 TEST_F(StartupTest, Windows2000ModeFromTheSwitchOrTheSystem)
 {
     // "2000" stays dialing: a connection would close the window before it is read.
-    Entries({{"2000", "hang"}, {"Alpha", nullptr}});
+    Entries({{"2000", "hang"}, {"Alpha", nullptr}, {"-Home", "hang"}});
     for (const char* version : {"win98", "nt40"}) {
         SetWindowsVersion(version);
         Pendro p;
         ASSERT_TRUE(p.Window());
         EXPECT_FALSE(p.Visible(kPassword)) << version;
-        EXPECT_EQ(SendMessageA(p.Item(kEntry), CB_GETCOUNT, 0, 0), 2) << version;
+        EXPECT_EQ(SendMessageA(p.Item(kEntry), CB_GETCOUNT, 0, 0), 3) << version;
     }
     for (const char* sw : {"/2000", "-2000"}) {
         Pendro p(sw);
         ASSERT_TRUE(p.Window());
         EXPECT_TRUE(p.Visible(kPassword)) << sw;
-        EXPECT_EQ(SendMessageA(p.Item(kEntry), CB_GETCOUNT, 0, 0), 2) << sw;
+        EXPECT_EQ(SendMessageA(p.Item(kEntry), CB_GETCOUNT, 0, 0), 3) << sw;
         Sleep(300);
         EXPECT_EQ(Count("RasDialA"), 0u) << sw;  // a switch names no entry
     }
@@ -151,6 +218,14 @@ TEST_F(StartupTest, Windows2000ModeFromTheSwitchOrTheSystem)
         EXPECT_FALSE(p.Visible(kPassword));
         EXPECT_EQ(p.SelectedEntry(), "2000");
         EXPECT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
+    }
+    {
+        Pendro p("-home");  // a switch whose whole text names an entry selects it
+        ASSERT_TRUE(p.Window());
+        EXPECT_FALSE(p.Visible(kPassword));
+        EXPECT_EQ(p.SelectedEntry(), "-Home");
+        ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
+        EXPECT_NE(testutil::JournalLines("RasDialA")[1].find("entry=\"-Home\""), std::string::npos);
     }
     SetWindowsVersion("win2k");
     Pendro p;

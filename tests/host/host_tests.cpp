@@ -216,4 +216,25 @@ TEST(CStringTest, DoubleByteCharactersStayWhole)
     EXPECT_EQ(CString("a\\\x95\x5C").ReverseFind('\\'), 3);  // a single-byte code page has no pairs
 }
 
+// A link's argument, as the C runtime's parser must read it back: fixed
+// texts, not a rebuild of the escaping.
+TEST(LinkArgumentTest, QuotedAsTheRuntimeParsesIt)
+{
+    struct Row {
+        int cp;
+        const char *text, *quoted;
+    };
+    for (Row r : {Row{0, "My ISP", "\"My ISP\""}, Row{0, "My \"Best\" ISP", "\"My \\\"Best\\\" ISP\""},
+                  Row{0, "a\\\\\"b", "\"a\\\\\\\\\\\"b\""}, Row{0, "end\\", "\"end\\\\\""},
+                  Row{0, "a\\b", "\"a\\b\""}, Row{0, "", "\"\""},
+                  // ソ is 83 5C: its second byte is no backslash, before a quote or at the end.
+                  Row{932, "\x83\x5C\"", "\"\x83\x5C\\\"\""}, Row{932, "\x83\x5C", "\"\x83\x5C\""},
+                  Row{0, "\x83\x5C", "\"\x83\x5C\\\""}}) {
+        SCOPED_TRACE(r.text);
+        g_hostCodePage = r.cp;
+        EXPECT_STREQ(QuoteArgument(r.text).c_str(), r.quoted);
+    }
+    g_hostCodePage = 0;
+}
+
 }  // namespace

@@ -179,12 +179,29 @@ TEST_F(StoreTest, NamesDifferingOnlyInCase)
     s.AddValue("first");
     s.SelectName("NAME");
     s.AddValue("second");
-    EXPECT_EQ(Values(s, "Name").size(), 1u);  // two names in memory
+    // One name, as in the registry, spelt as first met from the front.
+    EXPECT_EQ(Values(s, "name"), (std::vector<std::string>{"second", "first"}));
     ASSERT_TRUE(s.Save());
     auto names = testutil::ValueNames(kKey);
-    ASSERT_EQ(names.size(), 1u);  // one in the registry: the first met wins
+    ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(names[0], "NAME");
-    EXPECT_EQ(ReadValue(kKey, "NAME").data, std::string("second", 7));
+    EXPECT_EQ(ReadValue(kKey, "NAME").data, Multi({"second", "first"}));
+
+    // A value stored under another case is the one read, replaced and kept:
+    // the registry keeps the old spelling of a name written over.
+    testutil::DeleteKey(kKey);
+    WriteValue(kKey, "myisp", REG_SZ, std::string("old", 4));
+    CRegValueStore t;
+    t.SetKeyPath(kKey);
+    ASSERT_TRUE(t.Load());
+    EXPECT_EQ(Values(t, "MyISP"), (std::vector<std::string>{"old"}));
+    t.SelectName("MyISP");
+    ASSERT_TRUE(t.SetValue("new"));
+    EXPECT_EQ(Values(t, "myisp"), (std::vector<std::string>{"new"}));
+    ASSERT_TRUE(t.Save());
+    EXPECT_EQ(testutil::ValueNames(kKey), (std::vector<std::string>{"myisp"}));
+    ASSERT_TRUE(t.Load());
+    EXPECT_EQ(Values(t, "MYISP"), (std::vector<std::string>{"new"}));
 }
 
 TEST_F(StoreTest, DamagedDataReadsWithinItsLength)

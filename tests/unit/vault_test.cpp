@@ -119,9 +119,12 @@ TEST_F(PasswordStoreTest, NoPasswordMarkerAndDamagedValues)
         EXPECT_FALSE(none);
         EXPECT_TRUE(unreadable) << damaged;
     }
-    bool unreadable = true;
-    EXPECT_FALSE(LoadProviderPassword("alpha", pw, none, &unreadable));  // names are exact
-    EXPECT_FALSE(unreadable);
+    // The entry's name in another letter case finds the value, as the
+    // registry finds it, and a save under it is what the next load reads.
+    ASSERT_TRUE(SaveProviderPassword("alpha", "renamed", false));
+    ASSERT_TRUE(LoadProviderPassword("ALPHA", pw, none));
+    EXPECT_STREQ(pw, "renamed");
+    EXPECT_EQ(testutil::ValueNames(kPwdKey), (std::vector<std::string>{"Alpha", "Beta"}));
 }
 
 TEST_F(PasswordStoreTest, SavingOneEntryLeavesTheOthers)
