@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Turns the bench's samples into bench.md (a table) and bench.png (a plot)."""
 import math
+import re
 import statistics
 import sys
 from collections import defaultdict
@@ -23,12 +24,44 @@ def percentile(samples, p):
     return ordered[rank - 1]
 
 
+def read_samples(path):
+    return {k: [float(v) for v in vs] for k, vs in read_pairs(path).items()}
+
+
 def main(out):
-    raw = read_pairs(out / "samples.txt")
-    s = {k: [float(v) for v in vs] for k, vs in raw.items()}
+    builds = {"win64": read_samples(out / "samples.txt")}
+    not_run = out / "win32-not-run.txt"
+    if (out / "samples32.txt").exists():
+        builds["win32"] = read_samples(out / "samples32.txt")
     machine = {k: v[0] for k, v in read_pairs(out / "machine.txt").items()}
     exe = {k: v[0] for k, v in read_pairs(out / "exe.txt").items()}
+    tables = {arch: measure(s, exe, arch) for arch, s in builds.items()}
+    missing = not_run.read_text(encoding="utf-8").strip() if not_run.exists() else "not measured"
 
+    # One row per figure; a figure's label is the 64-bit one, matched without its counts.
+    def key(label):
+        return re.sub(r"[0-9.]+", "#", label)
+
+    by_key = {arch: {key(r[0]): r for r in rows} for arch, rows in tables.items()}
+    if "win32" not in tables:
+        by_key["win32"] = {key(r[0]): r for r in build_rows(exe, "win32")}
+    lines = ["# Benchmarks of Kelvane Pendro! under Wine", "",
+             "Machine: " + ", ".join(f"{k} {v}" for k, v in machine.items()), "",
+             "Each build runs in a fresh Wine prefix on the simulated remote-access service: the 64-bit build "
+             "under 64-bit Wine, the shipped 32-bit build under 32-bit Wine in the 32-bit bed. Ratios and "
+             "differences are taken within one build's run.", "",
+             "| Figure | 64-bit build | 32-bit build (shipped) | Goal |", "|---|---|---|---|"]
+    for what, value, goal, verdict in tables["win64"]:
+        r32 = by_key.get("win32", {}).get(key(what))
+        v32 = (r32[1] + (f" ({r32[3]})" if r32[3] else "")) if r32 else ("" if "win32" in builds else missing)
+        goal = goal or (r32[2] if r32 else "")
+        lines.append(f"| {what} | {value}{f' ({verdict})' if verdict else ''} | {v32} | {goal} |")
+    (out / "bench.md").write_text("\n".join(lines) + "\n", encoding="utf-8")
+    print("\n".join(lines))
+    plot(out, builds, missing)
+
+
+def measure(s, exe, arch):
     def med(key):
         return statistics.median(s[key]) if s.get(key) else float("nan")
 
@@ -100,42 +133,48 @@ def main(out):
     growth = one("mem_private_kib_after_10_more_runs") - one("mem_private_kib_after_100_attempts")
     row("Private bytes growth over the 10 further runs", f"{growth:.0f} KiB", "no growth", growth <= 64)
 
-    for arch in ("win32", "win64"):
-        size = int(exe.get('size_' + arch, 0))
-        goal = "at most 150 KB" if arch == "win32" else ""
-        row(f"Executable size ({arch}), stripped, every resource in it", f"{size:,} bytes", goal,
-            size <= 150 * 1024 if arch == "win32" else None)
-        row(f"Baseline dialog program built the same way ({arch})",
-            f"{int(exe.get('baseline_size_' + arch, 0)):,} bytes", "", None)
-        row(f"Imported DLLs ({arch})", exe.get("imports_" + arch, "").strip().replace(" ", ", "), "", None)
-
-    lines = ["# Benchmarks of Kelvane Pendro! under Wine", "",
-             "Machine: " + ", ".join(f"{k} {v}" for k, v in machine.items()), "",
-             "Timings run the 64-bit build in a fresh Wine prefix on the simulated remote-access service; "
-             "ratios and differences are taken within one run.", "",
-             "| Figure | Measured | Goal | |", "|---|---|---|---|"]
-    lines += [f"| {a} | {b} | {c} | {d} |" for a, b, c, d in rows]
-    (out / "bench.md").write_text("\n".join(lines) + "\n", encoding="utf-8")
-    print("\n".join(lines))
-    plot(out, s, latency)
+    return rows + build_rows(exe, arch)
 
 
-def plot(out, s, latency):
+def build_rows(exe, arch):
+    """What the build itself tells, measured or not."""
+    size = int(exe.get('size_' + arch, 0))
+    shipped = arch == "win32"
+    return [("Executable size, stripped, every resource in it", f"{size:,} bytes",
+             "at most 150 KB" if shipped else "", ("met" if size <= 150 * 1024 else "missed") if shipped else ""),
+            ("Baseline dialog program built the same way", f"{int(exe.get('baseline_size_' + arch, 0)):,} bytes",
+             "", ""),
+            ("Imported DLLs", exe.get("imports_" + arch, "").strip().replace(" ", ", "), "", "")]
+
+
+def plot(out, builds, missing):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    fig, ax = plt.subplots(2, 2, figsize=(11, 8))
+    names = {"win64": "64-bit", "win32": "32-bit (shipped)"}
+    archs = ["win64", "win32"]
+    fig, ax = plt.subplots(2, 2, figsize=(12, 8.5))
+    if "win32" not in builds:
+        fig.suptitle(f"32-bit build: {missing}", fontsize=10)
+
     a = ax[0][0]
-    a.boxplot([s.get("startup_pendro_ms", [0]), s.get("startup_baseline_ms", [0]),
-               s.get("startup_baseline_imports_ms", [0])])
-    a.set_xticks([1, 2, 3], ["Pendro.exe", "baseline dialog", "baseline with\nthe same imports"])
+    series, labels = [], []
+    for arch in archs:
+        for key, what in (("startup_pendro_ms", "Pendro.exe"), ("startup_baseline_ms", "baseline"),
+                          ("startup_baseline_imports_ms", "baseline with\nthe same imports")):
+            series.append(builds.get(arch, {}).get(key) or [float("nan")])
+            labels.append(f"{what}\n{names[arch]}")
+    a.boxplot(series)
+    a.set_xticks(range(1, len(labels) + 1), labels, fontsize=7)
     a.set_ylabel("ms")
     a.set_title("Start-up to visible and idle")
 
     a = ax[0][1]
-    detect = sorted(s.get("detect_ms", [0]))
-    a.step(detect, [(i + 1) / len(detect) for i in range(len(detect))], where="post")
+    for arch in archs:
+        detect = sorted(builds.get(arch, {}).get("detect_ms", []))
+        if detect:
+            a.step(detect, [(i + 1) / len(detect) for i in range(len(detect))], where="post", label=names[arch])
     a.axvline(100, color="red", linestyle="--", label="goal for the 99th percentile")
     a.set_xlabel("ms from the connected state to the program's exit")
     a.set_ylabel("share of runs")
@@ -145,31 +184,36 @@ def plot(out, s, latency):
     a = ax[1][0]
     parts = [("service: dial to failure", "attempt_service_ms"), ("waiting for the tick", "attempt_tick_wait_ms"),
              ("hang-up and next dial", "attempt_hangup_ms")]
-    bottom = 0.0
-    hangup_starts = 0.0
-    for label, key in parts:
-        v = statistics.median(s.get(key, [0]))
-        a.bar(["median attempt"], [v], 0.6, bottom=bottom, label=label)
-        if key == "attempt_hangup_ms":
-            hangup_starts = bottom
-        bottom += v
-    a.axhline(hangup_starts + latency, color="black", linestyle=":",
-              label=f"the service's hang-up latency ({latency:.0f} ms) ends")
+    colors = ["tab:blue", "tab:orange", "tab:green"]
+    for x, arch in enumerate(archs):
+        s = builds.get(arch, {})
+        bottom = 0.0
+        for (label, key), color in zip(parts, colors):
+            v = statistics.median(s[key]) if s.get(key) else 0.0
+            a.bar([x], [v], 0.5, bottom=bottom, color=color, label=label if x == 0 else None)
+            if key == "attempt_hangup_ms" and s.get("hangup_latency_ms"):
+                a.hlines(bottom + s["hangup_latency_ms"][0], x - 0.3, x + 0.3, colors="black", linestyles=":",
+                         label="the service's hang-up latency ends" if x == 0 else None)
+            bottom += v
+    a.set_xticks(range(len(archs)), [names[arch] for arch in archs])
     a.set_ylabel("ms")
-    a.set_title("Where one failing attempt's time goes")
-    a.set_xlim(-0.5, 2.2)
+    a.set_title("Where one failing attempt's time goes (median)")
+    a.set_xlim(-0.5, 2.6)
     a.legend(fontsize=8, loc="center right")
 
     a = ax[1][1]
     whens = ["start", "after_100_attempts", "after_10_more_runs"]
-    x = range(len(whens))
-    a.bar([i - 0.2 for i in x], [s.get("mem_private_kib_" + w, [0])[0] / 1024 for w in whens], 0.4, label="private")
-    a.bar([i + 0.2 for i in x], [s.get("mem_working_set_kib_" + w, [0])[0] / 1024 for w in whens], 0.4,
-          label="working set")
-    a.set_xticks(list(x), ["after start", "after 100 attempts", "after 10 more runs"])
+    width = 0.2
+    for i, arch in enumerate(archs):
+        s = builds.get(arch, {})
+        for j, (kind, label) in enumerate((("private", "private"), ("working_set", "working set"))):
+            vals = [s.get(f"mem_{kind}_kib_{w}", [float("nan")])[0] / 1024 for w in whens]
+            a.bar([k + (2 * i + j - 1.5) * width for k in range(len(whens))], vals, width,
+                  label=f"{label}, {names[arch]}")
+    a.set_xticks(range(len(whens)), ["after start", "after 100 attempts", "after 10 more runs"])
     a.set_ylabel("MiB")
     a.set_title("Memory")
-    a.legend()
+    a.legend(fontsize=8)
 
     fig.tight_layout()
     fig.savefig(out / "bench.png", dpi=90)
