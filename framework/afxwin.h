@@ -151,6 +151,11 @@ public:
     CBitmap& operator=(const CBitmap&) = delete;
     ~CBitmap() { DeleteObject(); }
     BOOL LoadBitmap(UINT id);
+    void Attach(HBITMAP h)  // takes ownership
+    {
+        DeleteObject();
+        m_h = h;
+    }
     void DeleteObject();
     HBITMAP GetSafeHandle() const { return m_h; }
     operator HBITMAP() const { return m_h; }

@@ -29,6 +29,12 @@ public:
         if (m_h) Closer()(m_h);
         m_h = h;
     }
+    T Release()  // the caller owns it from now on
+    {
+        T h = m_h;
+        m_h = T();
+        return h;
+    }
     explicit operator bool() const { return m_h != T(); }
 
 private:

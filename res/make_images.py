@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the promotional bitmap (116 x 30, 8 bpp) and the program icon
-(32 x 32 and 16 x 16, each in 16 and 256 colours) as BMP and ICO files."""
+(32 x 32 and 16 x 16, each in 16 and 256 colours, and 48 x 48 in 16 colours)
+as BMP and ICO files."""
 import struct
 import sys
 
@@ -80,16 +81,24 @@ def write_bmp(path):
     w, h = 116, 30
     idx = [[nearest(PAL256, promo_pixel(x, y)) for x in range(w)] for y in range(h)]
     pixels = bmp_rows(w, h, 8, idx)
-    pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PAL256)
-    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(pixels), 2835, 2835, 256, 256)
+    # Still 8 bits per pixel, with only the palette entries it uses: the
+    # program is to stay small.
+    used = max(max(row) for row in idx) + 1
+    pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PAL256[:used])
+    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(pixels), 2835, 2835, used, used)
     off = 14 + len(header) + len(pal)
     with open(path, "wb") as f:
         f.write(b"BM" + struct.pack("<IHHI", off + len(pixels), 0, 0, off))
         f.write(header + pal + pixels)
 
 
-def icon_image(size, bpp):
-    pal = PAL256 if bpp == 8 else PAL16
+# The 16 colours of the 48-pixel image: the standard ones, with the mark's blue
+# in place of teal, so that it looks as the 256-colour images do.
+LOGO16 = PAL16[:6] + [(0, 102, 204)] + PAL16[7:]
+
+
+def icon_image(size, bpp, pal=None):
+    pal = pal or (PAL256 if bpp == 8 else PAL16)
     idx, mask = [], []
     for y in range(size):
         row, mrow = [], []
@@ -99,14 +108,19 @@ def icon_image(size, bpp):
             mrow.append(0 if c else 1)
         idx.append(row)
         mask.append(mrow)
+    # Only the palette entries used, as in the bitmap.
+    pal = pal[:max(max(row) for row in idx) + 1]
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bpp, 0, 0, 0, 0, len(pal), 0)
     palb = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in pal)
     return header + palb + bmp_rows(size, size, bpp, idx) + bmp_rows(size, size, 1, mask)
 
 
 def write_ico(path):
-    images = [(32, 4), (32, 8), (16, 4), (16, 8)]
-    blobs = [icon_image(s, b) for s, b in images]
+    # 32 and 16 in 16 and 256 colours, and 48 in 16 colours for the sizes of
+    # higher DPIs, which the loader then scales down rather than up; a 24 does
+    # not fit in the program's 80 KB.
+    images = [(48, 4), (32, 4), (32, 8), (16, 4), (16, 8)]
+    blobs = [icon_image(s, b, LOGO16 if s == 48 else None) for s, b in images]
     out = struct.pack("<HHH", 0, 1, len(images))
     off = 6 + 16 * len(images)
     for (s, b), blob in zip(images, blobs):
@@ -117,7 +131,18 @@ def write_ico(path):
         f.write(out + b"".join(blobs))
 
 
+def write_manifest(source, path):
+    """The manifest without its comments and the blanks between elements."""
+    import re
+    with open(source, encoding="utf-8") as f:
+        text = re.sub(r"<!--.*?-->", "", f.read(), flags=re.S)
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        f.write(re.sub(r">\s+<", "><", text).strip())
+
+
 if __name__ == "__main__":
     outdir = sys.argv[1] if len(sys.argv) > 1 else "."
     write_bmp(f"{outdir}/promo.bmp")
     write_ico(f"{outdir}/pendro.ico")
+    if len(sys.argv) > 2:
+        write_manifest(sys.argv[2], f"{outdir}/pendro.min.manifest")

@@ -47,13 +47,19 @@ CDialerDlg::CDialerDlg(CDialerCommandLineInfo* pCmdInfo, CWnd* pParent)
 {
     HINSTANCE inst = AfxGetResourceHandle();
     m_hIcon = LoadIconA(inst, MAKEINTRESOURCEA(IDI_PENDRO));
-    m_hIconSmall = static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(IDI_PENDRO), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    m_cxIcon = GetSystemMetrics(SM_CXICON);
+    // At the system's small-icon size, 16 by 16 at 96 DPI: the loader picks
+    // the nearest image and scales it.
+    m_cxIconSmall = GetSystemMetrics(SM_CXSMICON);
+    m_hIconSmall = static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(IDI_PENDRO), IMAGE_ICON, m_cxIconSmall,
+                                                 GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     m_bWin2000 = (pCmdInfo && pCmdInfo->m_bWin2000Switch) || IsWindows2000OrLater();
 }
 
 CDialerDlg::~CDialerDlg()
 {
-    if (m_hIconSmall) DestroyIcon(m_hIconSmall);  // loaded unshared; the large one is shared
+    if (m_hIconSmall) DestroyIcon(m_hIconSmall);  // loaded unshared; the large one is shared unless owned
+    if (m_hIcon && m_bIconOwned) DestroyIcon(m_hIcon);
 }
 
 void CDialerDlg::DoDataExchange(CDataExchange* pDX)
@@ -88,6 +94,7 @@ BOOL CDialerDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIconSmall));
     m_bmpPromo.LoadBitmap(IDB_PROMO);
+    ApplyDpi(WindowDpi(m_hWnd));
     SetIdleState();
     if (m_bWin2000) m_btnPassword.ShowWindow(SW_SHOW);
 
@@ -117,6 +124,31 @@ BOOL CDialerDlg::OnInitDialog()
     g_hMainWnd = m_hWnd;
     SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_btnDial.m_hWnd), TRUE);
     return FALSE;
+}
+
+// The icons and the panel's bitmap for the DPI of the monitor the window is
+// on. At the system's DPI the icons stay as loaded; at 96 DPI the bitmap is
+// drawn as it is.
+void CDialerDlg::ApplyDpi(UINT dpi)
+{
+    m_nDpi = dpi;
+    for (int pass = 0; pass < 2; ++pass) {
+        bool big = pass == 0;
+        int& loaded = big ? m_cxIcon : m_cxIconSmall;
+        int cx = MetricForDpi(big ? SM_CXICON : SM_CXSMICON, dpi);
+        if (cx == loaded) continue;
+        HICON icon = static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_PENDRO), IMAGE_ICON,
+                                                   cx, MetricForDpi(big ? SM_CYICON : SM_CYSMICON, dpi), LR_DEFAULTCOLOR));
+        if (!icon) continue;  // the one there stays
+        SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        HICON& slot = big ? m_hIcon : m_hIconSmall;
+        if (slot && (!big || m_bIconOwned)) DestroyIcon(slot);
+        slot = icon;
+        loaded = cx;
+        if (big) m_bIconOwned = true;
+    }
+    // Scaled once per DPI, not at every paint; without it the bitmap is drawn unscaled.
+    m_bmpPromoScaled.Attach(dpi != 96 && m_bmpPromo.GetSafeHandle() ? ScaleBitmapForDpi(m_bmpPromo, dpi) : nullptr);
 }
 
 void CDialerDlg::SetIdleState()
@@ -190,7 +222,7 @@ void CDialerDlg::OnPaint()
         SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.Get()), 0);
         RECT rect;
         GetClientRect(&rect);
-        int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+        int cx = MetricForDpi(SM_CXICON, m_nDpi), cy = MetricForDpi(SM_CYICON, m_nDpi);
         int x = (rect.right - rect.left - cx + 1) / 2;
         int y = (rect.bottom - rect.top - cy + 1) / 2;
         DrawIcon(dc.Get(), x, y, m_hIcon);
@@ -198,8 +230,11 @@ void CDialerDlg::OnPaint()
     }
     Default();
     if (m_bmpPromo.GetSafeHandle()) {
+        // At (16, 16) at 96 DPI, and as far in at any other.
+        HBITMAP bitmap = m_bmpPromoScaled.GetSafeHandle() ? m_bmpPromoScaled.GetSafeHandle() : m_bmpPromo.GetSafeHandle();
+        int at = m_bmpPromoScaled.GetSafeHandle() ? MulDiv(16, static_cast<int>(m_nDpi), 96) : 16;
         CClientDC dc(m_hWnd);
-        if (dc.Get()) DrawTransparentBitmap(dc.Get(), m_bmpPromo, 16, 16, RGB(192, 192, 192));
+        if (dc.Get()) DrawTransparentBitmap(dc.Get(), bitmap, at, at, RGB(192, 192, 192));
     }
 }
 
@@ -483,6 +518,17 @@ LRESULT CDialerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_DIAL_ENTRY) {
         OnDialEntry(wParam);
         return 0;
+    }
+    if (message == WM_DPICHANGED) {
+        // Moved to a monitor of another DPI: under per-monitor v2 the system
+        // rescales the controls and fonts; the icons and the bitmap are ours.
+        ApplyDpi(HIWORD(wParam));
+        LRESULT r = CDialog::WindowProc(message, wParam, lParam);
+        const RECT* to = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(m_hWnd, nullptr, to->left, to->top, to->right - to->left, to->bottom - to->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+        return r;
     }
     // The session ends (logoff, shutdown): what Quit would save is saved.
     if (message == WM_ENDSESSION && wParam && !RunInProgress()) SaveSettings();

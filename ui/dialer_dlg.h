@@ -11,6 +11,9 @@ constexpr UINT WM_DIAL_ENTRY = WM_APP + 1;  // wParam: entry index, lParam: 0
 constexpr int MAX_DIAL_ATTEMPTS = 100;
 constexpr UINT kDialTimerId = 1;
 constexpr UINT kDialTimerPeriodMs = 100;
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 extern HWND g_hMainWnd;
 
@@ -18,6 +21,12 @@ void WINAPI RasDialNotify(UINT unMsg, RASCONNSTATE state, DWORD dwError);
 bool GetDefaultEntry(CString& name);
 void OpenHomepage();
 void DrawTransparentBitmap(HDC hdc, HBITMAP hBitmap, int x, int y, COLORREF crTransparent);
+// The bitmap scaled from 96 DPI to dpi, pixel for pixel; null when it cannot be made.
+HBITMAP ScaleBitmapForDpi(HBITMAP bitmap, UINT dpi);
+// The window's DPI: its monitor's where the system tells, else the system's.
+UINT WindowDpi(HWND wnd);
+// A system metric (an icon size) at that DPI.
+int MetricForDpi(int index, UINT dpi);
 
 class CDialerDlg : public CDialog {
 public:
@@ -53,6 +62,7 @@ private:
     void EndRun();
     bool WriteBackCredentials();
     void ShowLog();
+    void ApplyDpi(UINT dpi);
     void OnDialState(RASCONNSTATE state, DWORD error);
     void OnDialEntry(WPARAM index);
     void BeginRun();
@@ -84,8 +94,12 @@ private:
     CDialerCommandLineInfo* m_pCmdInfo;
     HICON m_hIcon = nullptr;
     HICON m_hIconSmall = nullptr;
+    bool m_bIconOwned = false;  // m_hIcon made for another DPI, not the shared one
+    int m_cxIcon = 0, m_cxIconSmall = 0;
+    UINT m_nDpi = 96;
     HRASCONN m_hRasConn = nullptr;
     CBitmap m_bmpPromo;
+    CBitmap m_bmpPromoScaled;  // m_bmpPromo at the window's DPI, when that is not 96
     bool m_bOpenHomepage = false;
     CRegValueStore m_settings;
     DWORD m_dwRasError = 0;

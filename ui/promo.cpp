@@ -12,6 +12,57 @@ void OpenHomepage()
     ShellExecuteA(nullptr, "open", kHomepage, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+static UINT SystemDpi()
+{
+    CClientDC screen(nullptr);
+    int dpi = screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// Looked up: Windows 10 (1607) and later only.
+template <class Fn>
+static Fn User32Function(const char* name)
+{
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+}
+
+UINT WindowDpi(HWND wnd)
+{
+    const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    UINT dpi = getDpiForWindow ? getDpiForWindow(wnd) : 0;
+    return dpi ? dpi : SystemDpi();
+}
+
+int MetricForDpi(int index, UINT dpi)
+{
+    const auto forDpi = User32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    if (forDpi) return forDpi(index, dpi);
+    return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+}
+
+HBITMAP ScaleBitmapForDpi(HBITMAP bitmap, UINT dpi)
+{
+    BITMAP bm;
+    if (!GetObjectA(bitmap, sizeof bm, &bm)) return nullptr;
+    int width = MulDiv(bm.bmWidth, static_cast<int>(dpi), 96), height = MulDiv(bm.bmHeight, static_cast<int>(dpi), 96);
+    CClientDC screen(nullptr);
+    if (!screen.Get()) return nullptr;
+    CMemDC source(CreateCompatibleDC(screen.Get())), target(CreateCompatibleDC(screen.Get()));
+    CGdiObject scaled(CreateCompatibleBitmap(screen.Get(), width, height));
+    if (!source || !target || !scaled) return nullptr;
+    {
+        CSelectObject selectSource(source.Get(), bitmap);
+        CSelectObject selectTarget(target.Get(), scaled.Get());
+        // Nearest pixel, never a blend: the transparent colour stays exact,
+        // and no edge pixel takes on a tint of it.
+        SetStretchBltMode(target.Get(), COLORONCOLOR);
+        if (!StretchBlt(target.Get(), 0, 0, width, height, source.Get(), 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY))
+            return nullptr;
+    }
+    return static_cast<HBITMAP>(scaled.Release());
+}
+
 void DrawTransparentBitmap(HDC hdc, HBITMAP hBitmap, int x, int y, COLORREF crTransparent)
 {
     CMemDC source(CreateCompatibleDC(hdc));

@@ -285,11 +285,11 @@ DWORD Pendro::WaitExit(DWORD timeoutMs)
 bool Pendro::Running() { return WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
 
 // Writes the main window as a BMP file into PENDRO_SCREENSHOTS (a Unix path).
-void Pendro::Screenshot(const std::string& name)
+void Pendro::Screenshot(const std::string& name, HWND window)
 {
     const char* dir = std::getenv("PENDRO_SCREENSHOTS");
     if (!dir) return;
-    HWND w = Window();
+    HWND w = window ? window : Window();
     RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(300);
     RECT r;

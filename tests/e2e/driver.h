@@ -57,7 +57,7 @@ public:
     DWORD WaitExit(DWORD timeoutMs = 15000);
     bool Running();
     DWORD Pid() const { return m_pi.dwProcessId; }
-    void Screenshot(const std::string& name);
+    void Screenshot(const std::string& name, HWND window = nullptr);  // the main window by default
 
 private:
     PROCESS_INFORMATION m_pi{};

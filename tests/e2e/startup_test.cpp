@@ -1,6 +1,8 @@
 // Start-up, the single instance and the main window of the real program.
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "fixture.h"
@@ -412,17 +414,9 @@ TEST_F(StartupTest, MinimisedPaintDrawsTheIconCentred)
     SetWindowLongA(w, GWL_STYLE, style);
 }
 
-// Run once per language: the language is the test process's own locale.
-TEST_F(StartupTest, LocalizedMainWindowScreenshot)
+// Every caption fits its control: the text's extent in the control's font.
+void ExpectCaptionsFit(Pendro& p)
 {
-    Entries({{"Demo Online", nullptr}, {"Busy Line", nullptr}, {"Wrong Password", nullptr}});
-    const char* lc = std::getenv("LC_ALL");
-    bool german = lc && std::string(lc).rfind("de_", 0) == 0;
-    Pendro p;
-    ASSERT_TRUE(p.Window());
-    EXPECT_EQ(p.Text(kQuit), german ? "&Beenden" : "&Quit");
-    EXPECT_EQ(p.Text(kDial), german ? "&W\xE4hlen" : "&Dial");
-    // Every caption fits its control: the text's extent in the control's font.
     for (int id : {kQuit, kDial, kCancel, kClickHere, kPassword, kShortcut}) {
         HWND h = p.Item(id);
         HDC dc = GetDC(h);
@@ -437,6 +431,130 @@ TEST_F(StartupTest, LocalizedMainWindowScreenshot)
         GetClientRect(h, &r);
         EXPECT_LT(extent.cx + 6, r.right) << "caption of " << id << " does not fit: " << text;
     }
+}
+
+// The screen's pixels in a rectangle, read at once.
+struct ScreenPixels {
+    explicit ScreenPixels(RECT r) : rect(r), width(r.right - r.left), bits(static_cast<size_t>(width * (r.bottom - r.top)))
+    {
+        HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+        BITMAPINFO bi{};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -(r.bottom - r.top), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* data = nullptr;
+        HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &data, nullptr, 0);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        BitBlt(mem, 0, 0, width, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+        std::memcpy(bits.data(), data, bits.size() * 4);
+        SelectObject(mem, old);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        ReleaseDC(nullptr, screen);
+    }
+    COLORREF At(int x, int y) const  // screen coordinates
+    {
+        DWORD v = bits[static_cast<size_t>((y - rect.top) * width + (x - rect.left))];
+        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    }
+    RECT rect;
+    int width;
+    std::vector<DWORD> bits;
+};
+
+// Once per language and at each DPI of the table (the prefix's LogPixels,
+// read by each program as it starts): the panel's bitmap fills its frame
+// scaled by the DPI, at 96 DPI it is pixel for pixel the unscaled one, the
+// captions fit, and the main window, the About box and the Password dialog
+// are kept as screenshots.
+TEST_F(StartupTest, LocalizedWindowsAtEveryDpi)
+{
+    Entries({{"Demo Online", nullptr}, {"Busy Line", nullptr}, {"Wrong Password", nullptr}});
+    const char* lc = std::getenv("LC_ALL");
+    const std::string lang = lc && std::string(lc).rfind("de_", 0) == 0 ? "de" : "en";
+    ASSERT_NE(GetSysColor(COLOR_BTNFACE), RGB(192, 192, 192));  // else transparency could not be seen
+    HMODULE exe = LoadLibraryExA(PendroPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(exe);
+    HBITMAP promo = static_cast<HBITMAP>(LoadImageA(exe, MAKEINTRESOURCEA(132), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_TRUE(promo);
+    for (int dpi : {96, 120, 144, 192}) {
+        SCOPED_TRACE("DPI " + std::to_string(dpi));
+        DWORD value = static_cast<DWORD>(dpi);
+        testutil::WriteValue("Control Panel\\Desktop", "LogPixels", REG_DWORD,
+                             std::string(reinterpret_cast<const char*>(&value), 4));
+        Pendro p;
+        HWND w = p.Window();
+        ASSERT_TRUE(w);
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Sleep(400);
+        POINT origin = {0, 0};
+        ClientToScreen(w, &origin);
+        // The bitmap's opaque picture spans its columns 0 to 113 and its rows 0 to 29.
+        auto scaled = [&](int v) { return MulDiv(v, dpi, 96); };
+        RECT frame = {origin.x + scaled(16), origin.y + scaled(16), origin.x + scaled(16) + scaled(116),
+                      origin.y + scaled(16) + scaled(30)};
+        RECT around = {frame.left - 2, frame.top - 2, frame.right + 2, frame.bottom + 2};
+        ScreenPixels screen(around);
+        COLORREF ground = GetSysColor(COLOR_BTNFACE);
+        int left = INT_MAX, right = -1, top = INT_MAX, bottom = -1, grey = 0;
+        for (int y = around.top; y < around.bottom; ++y)
+            for (int x = around.left; x < around.right; ++x) {
+                COLORREF c = screen.At(x, y);
+                if (c == RGB(192, 192, 192)) ++grey;
+                if (c == ground) continue;
+                left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+        EXPECT_EQ(grey, 0) << "pixels of the transparent colour show";
+        EXPECT_NEAR(left, frame.left, 2);
+        EXPECT_NEAR(right, frame.left + scaled(114) - 1, 2);
+        EXPECT_NEAR(top, frame.top, 2);
+        EXPECT_NEAR(bottom, frame.bottom - 1, 2);
+        if (dpi == 96) {
+            // Unscaled, at (16, 16): every opaque pixel as in the bitmap, every other the dialog's.
+            HDC dc = CreateCompatibleDC(nullptr);
+            HGDIOBJ old = SelectObject(dc, promo);
+            int wrong = 0;
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 116; ++x) {
+                    COLORREF want = GetPixel(dc, x, y);
+                    if (want == RGB(192, 192, 192)) want = ground;
+                    wrong += screen.At(frame.left + x, frame.top + y) != want;
+                }
+            SelectObject(dc, old);
+            DeleteDC(dc);
+            EXPECT_EQ(wrong, 0) << "pixels unlike the bitmap at 96 DPI";
+        }
+        ExpectCaptionsFit(p);
+        const std::string name = lang + "-" + std::to_string(dpi) + "dpi";
+        p.Screenshot("main-window-" + name);
+        p.Post(WM_SYSCOMMAND, 0x0010, 0);  // About, from the system menu
+        MessageBoxInfo about = p.WaitMessageBox();
+        ASSERT_TRUE(about.hwnd);
+        EXPECT_TRUE(about.hasIcon);
+        p.Screenshot("about-" + name, about.hwnd);
+        p.Answer(about, IDOK);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(about.hwnd); }));
+        p.Click(kPassword);
+        MessageBoxInfo password = WaitPasswordDialog(p);
+        ASSERT_TRUE(password.hwnd);
+        p.Screenshot("password-" + name, password.hwnd);
+        p.Answer(password, IDCANCEL);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(password.hwnd); }));
+    }
+    testutil::WriteValue("Control Panel\\Desktop", "LogPixels", REG_DWORD, std::string("\x60\0\0\0", 4));
+    DeleteObject(promo);
+    FreeLibrary(exe);
+}
+
+// Run once per language: the language is the test process's own locale.
+TEST_F(StartupTest, LocalizedMainWindowScreenshot)
+{
+    Entries({{"Demo Online", nullptr}, {"Busy Line", nullptr}, {"Wrong Password", nullptr}});
+    const char* lc = std::getenv("LC_ALL");
+    bool german = lc && std::string(lc).rfind("de_", 0) == 0;
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    EXPECT_EQ(p.Text(kQuit), german ? "&Beenden" : "&Quit");
+    EXPECT_EQ(p.Text(kDial), german ? "&W\xE4hlen" : "&Dial");
+    ExpectCaptionsFit(p);
     p.Screenshot(std::string("main-window-") + (german ? "de" : "en"));
 }
 

@@ -95,6 +95,40 @@ TEST_F(MainWindowTest, AttemptWithoutItsTimerEndsTheRun)
     EXPECT_EQ(testutil::ReadValue(kKey, "DefaultEntry").data, std::string("Alpha", 6));
 }
 
+// Moved to a monitor of another DPI (Wine has one DPI for all, so the message
+// is sent as the system would): the window takes the rectangle it is given,
+// its icons are made at that DPI's sizes, and the panel's bitmap is drawn
+// scaled, at twice the distance from the corner.
+TEST_F(MainWindowTest, MonitorOfAnotherDpiRescalesIconsAndBitmap)
+{
+    m_hwnd = OpenDialog(&m_cmdInfo);
+    ASSERT_TRUE(m_hwnd);
+    auto iconWidth = [&](WPARAM which) {
+        ICONINFO info{};
+        BITMAP bm{};
+        HICON icon = reinterpret_cast<HICON>(SendMessageA(m_hwnd, WM_GETICON, which, 0));
+        if (!icon || !GetIconInfo(icon, &info)) return 0;
+        GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return static_cast<int>(bm.bmWidth);
+    };
+    EXPECT_EQ(iconWidth(ICON_SMALL), GetSystemMetrics(SM_CXSMICON));
+    RECT to = {40, 30, 40 + 800, 30 + 1000};
+    SendMessageA(m_hwnd, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&to));
+    RECT now;
+    GetWindowRect(m_hwnd, &now);
+    EXPECT_TRUE(EqualRect(&now, &to));
+    EXPECT_EQ(iconWidth(ICON_BIG), MetricForDpi(SM_CXICON, 192));
+    EXPECT_EQ(iconWidth(ICON_SMALL), MetricForDpi(SM_CXSMICON, 192));
+    RedrawWindow(m_hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpUntil([] { return false; }, 200);
+    HDC dc = GetDC(m_hwnd);
+    COLORREF bar = GetPixel(dc, 2 * (16 + 38), 2 * (16 + 8));  // a green bar's top, doubled: above the button
+    ReleaseDC(m_hwnd, dc);
+    EXPECT_EQ(bar, RGB(0, 128, 0));
+}
+
 }  // namespace
 
 // ---- the allocation sweep -----------------------------------------------------

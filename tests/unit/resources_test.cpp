@@ -315,7 +315,8 @@ TEST(ResourcesTest, BitmapIconAndVersion)
     EXPECT_EQ(dib.dsBmih.biBitCount, 8);
     DeleteObject(bmp);
 
-    // The icon group holds 32 and 16 pixels, each in 16 and in 256 colours.
+    // The icon group holds 32 and 16 pixels, each in 16 and in 256 colours,
+    // and 48 in 16 colours for higher DPIs.
     HRSRC group = FindResourceA(mod, MAKEINTRESOURCEA(IDI_PENDRO), reinterpret_cast<LPCSTR>(RT_GROUP_ICON));
     ASSERT_TRUE(group);
     const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(mod, group)));
@@ -325,7 +326,7 @@ TEST(ResourcesTest, BitmapIconAndVersion)
         const BYTE* e = dir + 6 + 14 * i;
         images.insert({e[0], *reinterpret_cast<const WORD*>(e + 6)});
     }
-    EXPECT_EQ(images, (std::set<std::pair<int, int>>{{16, 4}, {16, 8}, {32, 4}, {32, 8}}));
+    EXPECT_EQ(images, (std::set<std::pair<int, int>>{{16, 4}, {16, 8}, {32, 4}, {32, 8}, {48, 4}}));
 
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, MAX_PATH);
