@@ -31,7 +31,7 @@ fi
 "$WINESERVER" -p  # stays up for the whole run: each Wine start is then quick
 # Without a window manager Wine waits after every closed message box otherwise.
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-if [ -f "$_pendro_build/tools/rassim/rasapi32.dll" ]; then
-  cp "$_pendro_build/tools/rassim/rasapi32.dll" "$WINEPREFIX/drive_c/windows/system32/rasapi32.dll"
-fi
+for _dll in tools/rassim/rasapi32.dll tests/guardheap.dll; do
+  [ ! -f "$_pendro_build/$_dll" ] || cp "$_pendro_build/$_dll" "$WINEPREFIX/drive_c/windows/system32/"
+done
 pendro_wine_cleanup() { "$WINESERVER" -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"; }

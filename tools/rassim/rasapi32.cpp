@@ -170,6 +170,17 @@ DWORD WINAPI DialThread(void* param)
 
 extern "C" {
 
+// The test bed's page heap goes into the programs it names as soon as they
+// load the service, which is the one DLL of the bed inside them.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*)
+{
+    char path[MAX_PATH + 16];
+    if (reason != DLL_PROCESS_ATTACH || !GetEnvironmentVariableA("PENDRO_GUARD_HEAP", path, 2)) return TRUE;
+    UINT n = GetSystemDirectoryA(path, MAX_PATH);
+    if (n && n < MAX_PATH) LoadLibraryA(std::strcat(path, "\\guardheap.dll"));
+    return TRUE;
+}
+
 DWORD WINAPI RasValidateEntryNameA(LPCSTR phonebook, LPCSTR entry)
 {
     if (PhonebookMissing(phonebook)) return kErrCannotOpenPhonebook;
