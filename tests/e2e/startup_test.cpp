@@ -129,6 +129,18 @@ TEST_F(StartupTest, LaterStartHandsOverOrShowsItsOwnWindow)
 {
     Entries({{"Alpha", "hang"}, {"Beta", "hang"}});
     const char kName[] = "Kelvane Pendro! single instance";
+    // Closed and destroyed however the test ends: a mutex left held would
+    // hold up every later start, and a window of this caption left behind
+    // would be taken for the program's.
+    struct Owned {
+        HANDLE handle = nullptr;
+        HWND window = nullptr;
+        ~Owned()
+        {
+            if (window) DestroyWindow(window);
+            if (handle) ReleaseMutex(handle), CloseHandle(handle);
+        }
+    };
     auto windows = [] {
         int n = 0;
         for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, kCaption));) n += IsWindowVisible(w) ? 1 : 0;
@@ -136,21 +148,22 @@ TEST_F(StartupTest, LaterStartHandsOverOrShowsItsOwnWindow)
     };
     {
         // Another kind of object holds the name: the window search hands over.
-        HANDLE event = CreateEventA(nullptr, TRUE, FALSE, kName);
-        ASSERT_TRUE(event);
+        Owned event;
+        event.handle = CreateEventA(nullptr, TRUE, FALSE, kName);
+        ASSERT_TRUE(event.handle);
         Pendro first;
         ASSERT_TRUE(first.Window());
         EXPECT_EQ(RunToEnd("Beta"), 0u);
         ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
         EXPECT_NE(testutil::JournalLines("RasDialA")[0].find("entry=\"Beta\""), std::string::npos);
         EXPECT_EQ(windows(), 1);
-        CloseHandle(event);
     }
     CloseOtherInstances();
     testutil::ResetSim();
     Entries({{"Alpha", "hang"}, {"Beta", "hang"}});
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, kName);
-    ASSERT_TRUE(mutex);
+    Owned mutex, late;
+    mutex.handle = CreateMutexA(nullptr, TRUE, kName);
+    ASSERT_TRUE(mutex.handle);
     {
         // A first start whose window comes late, as while the service starts:
         // the request waits for it and goes to it.
@@ -168,9 +181,9 @@ TEST_F(StartupTest, LaterStartHandsOverOrShowsItsOwnWindow)
         Sleep(12000);
         EXPECT_TRUE(later.Running());
         EXPECT_EQ(windows(), 0);
-        HWND late = CreateWindowA("LateFirstStart", kCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
-        ASSERT_TRUE(late);
+        late.window = CreateWindowA("LateFirstStart", kCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                    nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_TRUE(late.window);
         EXPECT_TRUE(WaitFor([&] {
             MSG msg;
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
@@ -178,7 +191,8 @@ TEST_F(StartupTest, LaterStartHandsOverOrShowsItsOwnWindow)
         }));
         EXPECT_EQ(handed, 1u);  // Beta's place in the phonebook
         EXPECT_EQ(later.WaitExit(), 0u);
-        DestroyWindow(late);
+        DestroyWindow(late.window);
+        late.window = nullptr;
     }
     {
         // A first start that never shows one: the later one does, and dials.
@@ -187,7 +201,6 @@ TEST_F(StartupTest, LaterStartHandsOverOrShowsItsOwnWindow)
         EXPECT_TRUE(WaitFor([&] { return Count("RasDialA") == 1; }));
         EXPECT_EQ(later.SelectedEntry(), "Beta");
     }
-    CloseHandle(mutex);
 }
 
 TEST_F(StartupTest, Windows2000ModeFromTheSwitchOrTheSystem)
