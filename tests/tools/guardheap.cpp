@@ -50,12 +50,24 @@ int g_quarantineNext = 0;
 volatile LONG g_lock = 0;  // a spin lock: a system lock might allocate
 BYTE g_fill = 0xA5;
 
+BOOLEAN(WINAPI* g_shuttingDown)() = nullptr;  // ntdll's RtlDllShutdownInProgress
+
 struct Lock {
+    // As Wine does with its own locks: a process that is ending does not wait
+    // for a thread it has killed, which may have been holding this one.
     Lock()
     {
-        while (InterlockedCompareExchange(&g_lock, 1, 0)) Sleep(0);
+        while (InterlockedCompareExchange(&g_lock, 1, 0)) {
+            if (g_shuttingDown && g_shuttingDown()) return;
+            Sleep(0);
+        }
+        m_held = true;
     }
-    ~Lock() { InterlockedExchange(&g_lock, 0); }
+    ~Lock()
+    {
+        if (m_held) InterlockedExchange(&g_lock, 0);
+    }
+    bool m_held = false;
 };
 
 void Write(const char* kind, const char* fmt, va_list args)
@@ -403,6 +415,8 @@ void Install()
         return;
     }
     g_fill = static_cast<BYTE>(GetTickCount() * 2654435761u >> 24) | 1;
+    g_shuttingDown = reinterpret_cast<BOOLEAN(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlDllShutdownInProgress")));
     AddVectoredExceptionHandler(1, OnFault);
     // Those that look at a block first, so that none of ours ever meets Wine's own.
     bool ok = Hook(ntdll, "RtlSizeHeap", GuardSize, &realSize) &&

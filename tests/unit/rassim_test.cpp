@@ -562,3 +562,23 @@ TEST_F(RassimTest, ConnectionOutlivesTheProcessThatDialled)
 }
 
 }  // namespace
+
+// The test bed's reading of Wine's heap log: only what the thread that ends a
+// process reports after Wine let it take a dead thread's lock is set aside;
+// before that line, in another thread, or from the page heap, all counts.
+TEST(HeapLogTest, OnlyWhatFollowsALockTakenFromAKilledThreadIsSetAside)
+{
+    const std::string log =
+        "00a0:00a4:err:heap:validate_used_block heap 00720000, block 00735BA0: invalid block tail\n"
+        "00a0:00a4:warn:sync:RtlpWaitForCriticalSection process L\"Pendro.exe\" is shutting down, returning "
+        "STATUS_SUCCESS\n"
+        "00a0:00a4:err:heap:validate_used_block heap 00720000, block 00736000: invalid block tail\n"
+        "00a0:00b8:err:heap:validate_free_block heap 00720000, block 00737000: free block overwritten\n"
+        "00a0:00a4:err:heap:guard write to 01638000 just past a block (its guard page)\n"
+        "00c0:00a4:err:heap:validate_used_block heap 00720000, block 00738000: invalid block tail\n";
+    std::string found = testutil::HeapErrorsIn(log, {0xA0, 0xC0});
+    for (const char* block : {"00735BA0", "00737000", "01638000", "00738000"})
+        EXPECT_NE(found.find(block), std::string::npos) << block;
+    EXPECT_EQ(found.find("00736000"), std::string::npos);
+    EXPECT_EQ(testutil::HeapErrorsIn(log, {0xB0}), "");
+}

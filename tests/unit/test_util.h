@@ -46,7 +46,10 @@ double UnixCpuMs(const char* commandLinePart);
 // Wine's heap errors (WINEDEBUG err+heap with +pid, written by scripts/wine-run
 // into the file PENDRO_WINE_LOG names) of the processes whose ids are given,
 // from the given offset of that file on. Empty without the log.
+// Set aside: what a thread reports after Wine let it, ending the process,
+// take a lock of a thread it had killed (test_util.cpp says why).
 std::string HeapErrors(const std::vector<DWORD>& pids, long long fromOffset);
+std::string HeapErrorsIn(const std::string& log, const std::vector<DWORD>& pids);
 long long HeapLogSize();
 
 // Points the test executable's import of dll!function at a replacement for
