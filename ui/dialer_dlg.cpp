@@ -524,9 +524,9 @@ LRESULT CDialerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         // rescales the controls and fonts; the icons and the bitmap are ours.
         ApplyDpi(HIWORD(wParam));
         LRESULT r = CDialog::WindowProc(message, wParam, lParam);
-        const RECT* to = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(m_hWnd, nullptr, to->left, to->top, to->right - to->left, to->bottom - to->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (const RECT* to = reinterpret_cast<const RECT*>(lParam))
+            SetWindowPos(m_hWnd, nullptr, to->left, to->top, to->right - to->left, to->bottom - to->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
         InvalidateRect(m_hWnd, nullptr, TRUE);
         return r;
     }
