@@ -39,6 +39,7 @@ struct Header {  // just before the block
 };
 
 char* g_region = nullptr;
+SIZE_T g_regionPages = 0;  // as much of kRegionPages as could be reserved
 UINT32 g_slotOfPage[kRegionPages];  // first page + 1 of the live block holding a page; 0: none
 UINT32 g_nextFree[kRegionPages];    // free lists, linked through their first pages
 UINT32 g_freeHead[kMaxPages + 2];   // by pages, guard included; first page + 1
@@ -105,7 +106,7 @@ void Note(const char* fmt, ...)
 
 bool Ours(const void* p)
 {
-    return g_region && p >= g_region && static_cast<const char*>(p) < g_region + kRegionPages * kPage;
+    return g_region && p >= g_region && static_cast<const char*>(p) < g_region + g_regionPages * kPage;
 }
 SIZE_T PageOf(const void* p) { return static_cast<SIZE_T>(static_cast<const char*>(p) - g_region) / kPage; }
 SIZE_T Rounded(SIZE_T size) { return (size + kAlign - 1) & ~(kAlign - 1); }
@@ -141,7 +142,7 @@ void* Allocate(SIZE_T size, ULONG flags)
         if (g_freeHead[pages]) {
             first = g_freeHead[pages] - 1;
             g_freeHead[pages] = g_nextFree[first];
-        } else if (g_bump + pages <= kRegionPages) {
+        } else if (g_bump + pages <= g_regionPages) {
             first = g_bump;
             g_bump += pages;
         } else {
@@ -405,7 +406,11 @@ void Install()
 {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     if (!ntdll || !Listed()) return;
-    g_region = static_cast<char*>(VirtualAlloc(nullptr, kRegionPages * kPage, MEM_RESERVE, PAGE_NOACCESS));
+    // Less where the address space has no such hole (a 32-bit process).
+    for (SIZE_T pages = kRegionPages; !g_region && pages >= kRegionPages / 8; pages /= 2) {
+        g_region = static_cast<char*>(VirtualAlloc(nullptr, pages * kPage, MEM_RESERVE, PAGE_NOACCESS));
+        if (g_region) g_regionPages = pages;
+    }
     // The code page lies within 2 GiB of ntdll, so that a 5-byte jump reaches it.
     for (SIZE_T i = 1; !g_code && i < 0x8000; ++i)
         g_code = static_cast<BYTE*>(VirtualAlloc(reinterpret_cast<BYTE*>(ntdll) - i * 0x10000, kPage,
