@@ -12,10 +12,7 @@ ifeo='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Image File Execution Opt
 after=0 other=0
 for _ in $(seq "$runs"); do
   log=$(WINEDEBUG=-all,err+heap,warn+sync,+pid "$WINE" "$build/tests/exit_race_probe.exe" 2>&1 || true)
-  counts=$(awk '
-    /is shutting down, returning STATUS_SUCCESS/ { split($0, id, ":"); took[id[1] ":" id[2]] = 1; next }
-    /:err:heap:/ { split($0, id, ":"); if ((id[1] ":" id[2]) in took) a = 1; else o = 1 }
-    END { print a + 0, o + 0 }' <<<"$log")
+  counts=$(awk -f scripts/heap-reports.awk <<<"$log")
   after=$((after + ${counts% *})) other=$((other + ${counts#* }))
 done
-echo "$runs runs: $after with heap reports after Wine took a killed thread's lock, $other with others"
+echo "$runs runs: $after heap reports after Wine took a killed thread's lock (set aside by the tests), $other others"

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "unit/test_util.h"
@@ -284,7 +285,40 @@ DWORD Pendro::WaitExit(DWORD timeoutMs)
 
 bool Pendro::Running() { return WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
 
-// Writes the main window as a BMP file into PENDRO_SCREENSHOTS (a Unix path).
+ScreenPixels::ScreenPixels(RECT r)
+    : rect(r), width(r.right - r.left), height(r.bottom - r.top), bits(static_cast<size_t>(width * height))
+{
+    HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* data = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &data, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    if (data) std::memcpy(bits.data(), data, bits.size() * 4);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+}
+
+COLORREF ScreenPixels::At(int x, int y) const
+{
+    DWORD v = bits[static_cast<size_t>((y - rect.top) * width + (x - rect.left))];
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+POINT Pendro::PaintedClientOrigin()
+{
+    HWND w = Window();
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(400);
+    POINT origin = {0, 0};
+    ClientToScreen(w, &origin);
+    return origin;
+}
+
+// Writes the window as a BMP file into PENDRO_SCREENSHOTS (a Unix path).
 void Pendro::Screenshot(const std::string& name, HWND window)
 {
     const char* dir = std::getenv("PENDRO_SCREENSHOTS");
@@ -294,29 +328,19 @@ void Pendro::Screenshot(const std::string& name, HWND window)
     Sleep(300);
     RECT r;
     GetWindowRect(w, &r);
-    int cx = r.right - r.left, cy = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, cy, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, cx, cy, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-    DWORD stride = (static_cast<DWORD>(cx) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(cy);
-    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
-                        static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader)};
+    ScreenPixels shot(r);
+    for (DWORD& v : shot.bits) v |= 0xFF000000;  // opaque: viewers may read the fourth byte as alpha
+    BITMAPINFOHEADER bh = {sizeof bh, shot.width, -shot.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    DWORD size = static_cast<DWORD>(shot.bits.size() * 4);
+    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof bh + size), 0, 0,
+                        static_cast<DWORD>(sizeof fh + sizeof bh)};
     std::string path = testutil::WinPath(std::string(dir) + "/" + name + ".bmp");
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(&fh, sizeof fh, 1, f);
-        std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-        std::fwrite(bits, 1, size, f);
+        std::fwrite(&bh, sizeof bh, 1, f);
+        std::fwrite(shot.bits.data(), 1, size, f);
         std::fclose(f);
     }
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
 }
 
 DWORD RunToEnd(const std::string& args, DWORD timeoutMs)

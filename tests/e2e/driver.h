@@ -24,6 +24,15 @@ struct MessageBoxInfo {
 // MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK, or 0 for none of them.
 UINT IconKind(const MessageBoxInfo& box);
 
+// The screen's pixels in a rectangle, read at once, top row first.
+struct ScreenPixels {
+    explicit ScreenPixels(RECT r);
+    COLORREF At(int x, int y) const;  // screen coordinates within the rectangle
+    RECT rect;
+    int width, height;
+    std::vector<DWORD> bits;  // 0x00RRGGBB
+};
+
 class Pendro {
 public:
     // Starts the program with the given arguments; lang "de" starts it German.
@@ -58,6 +67,8 @@ public:
     bool Running();
     DWORD Pid() const { return m_pi.dwProcessId; }
     void Screenshot(const std::string& name, HWND window = nullptr);  // the main window by default
+    // Where the main window's client area begins on the screen, once it has painted whole.
+    POINT PaintedClientOrigin();
 
 private:
     PROCESS_INFORMATION m_pi{};

@@ -116,6 +116,12 @@ protected:
         return v.exists ? std::string(v.data.c_str()) : "<absent>";
     }
     static size_t Count(const std::string& fn) { return testutil::JournalLines(fn).size(); }
+    static int VisibleMainWindows()
+    {
+        int n = 0;
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, nullptr, kCaption));) n += IsWindowVisible(w) ? 1 : 0;
+        return n;
+    }
     // No run in progress: Cancel is off and every control it locked is back.
     // The program enables them one by one, so all are read, not just Dial.
     static bool Idle(Pendro& p)

@@ -414,12 +414,9 @@ TEST_F(PanelTest, AboutBoxFromTheSystemMenu)
 TEST_F(PanelTest, BitmapIsDrawnWithItsGreyTransparent)
 {
     Pendro p;
-    HWND w = p.Window();
-    ASSERT_TRUE(w);
-    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(400);
-    POINT origin = {16, 16};
-    ClientToScreen(w, &origin);
+    ASSERT_TRUE(p.Window());
+    POINT origin = p.PaintedClientOrigin();
+    origin.x += 16, origin.y += 16;
     HDC screen = GetDC(nullptr);
     COLORREF corner = GetPixel(screen, origin.x, origin.y);            // grey in the bitmap
     COLORREF meter = GetPixel(screen, origin.x + 38, origin.y + 20);  // a green bar
