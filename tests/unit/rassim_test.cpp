@@ -2,6 +2,9 @@
 // program can only be as true as it is.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -581,4 +584,51 @@ TEST(HeapLogTest, OnlyWhatFollowsALockTakenFromAKilledThreadIsSetAside)
         EXPECT_NE(found.find(block), std::string::npos) << block;
     EXPECT_EQ(found.find("00736000"), std::string::npos);
     EXPECT_EQ(testutil::HeapErrorsIn(log, {0xB0}), "");
+}
+
+// The test bed's page heap, in a program it is loaded into: a block ends
+// where the next page was never mapped, a freed block's page is unmapped, and
+// new blocks hold the run's fill. A page heap that hooked but did not guard
+// would only say it is active.
+TEST(PageHeapTest, BlocksEndBeforeAnUnmappedPageAndFreedOnesAreUnmapped)
+{
+    char self[MAX_PATH] = "", names[512] = "";
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    GetEnvironmentVariableA("PENDRO_GUARD_HEAP", names, sizeof names);
+    std::string base = std::strrchr(self, '\\') ? std::strrchr(self, '\\') + 1 : self, listed = names;
+    for (char& c : base) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : listed) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if ((" " + listed + " ").find(" " + base + " ") == std::string::npos) GTEST_SKIP() << "no page heap here";
+    char system[MAX_PATH];
+    ASSERT_TRUE(GetSystemDirectoryA(system, MAX_PATH));
+    HMODULE ras = LoadLibraryA((std::string(system) + "\\rasapi32.dll").c_str());  // it loads the page heap
+    ASSERT_TRUE(ras);
+    ASSERT_TRUE(GetModuleHandleA("guardheap.dll"));
+    auto committed = [](const void* p) {
+        MEMORY_BASIC_INFORMATION m{};
+        return VirtualQuery(p, &m, sizeof m) && m.State == MEM_COMMIT;
+    };
+    const SIZE_T align = 2 * sizeof(void*);
+    auto rounded = [align](SIZE_T size) { return (size + align - 1) & ~(align - 1); };
+    HANDLE heap = GetProcessHeap();
+    for (SIZE_T size : {SIZE_T{1}, SIZE_T{100}, SIZE_T{4096}, SIZE_T{5000}}) {
+        auto* p = static_cast<BYTE*>(HeapAlloc(heap, 0, size));
+        ASSERT_TRUE(p) << size;
+        const SIZE_T end = rounded(size);
+        EXPECT_TRUE(committed(p) && committed(p + end - 1)) << size;
+        EXPECT_FALSE(committed(p + end)) << size;
+        EXPECT_NE(p[0], 0) << size;
+        EXPECT_EQ(p[size - 1], p[0]) << size;
+        ASSERT_TRUE(HeapFree(heap, 0, p));
+        EXPECT_FALSE(committed(p)) << size;
+    }
+    auto* zeroed = static_cast<BYTE*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 64));
+    ASSERT_TRUE(zeroed);
+    EXPECT_EQ(zeroed[0] | zeroed[63], 0);
+    HeapFree(heap, 0, zeroed);
+    auto* fromCrt = static_cast<char*>(std::malloc(10));  // the C runtime's heap too
+    ASSERT_TRUE(fromCrt);
+    EXPECT_FALSE(committed(fromCrt + rounded(10)));
+    std::free(fromCrt);
+    FreeLibrary(ras);
 }
