@@ -102,9 +102,11 @@ BOOL CDialerApp::InitInstance()
     if (!first) {
         if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
         SetForegroundWindow(running);
-        if (!cmdInfo.m_strEntryName.IsEmpty())
-            PostMessageA(running, WM_DIAL_ENTRY, static_cast<WPARAM>(cmdInfo.m_nEntryIndex), 0);
-        return FALSE;
+        // A request the first one cannot take (its window went, or it runs
+        // elevated and its filter is missing) is carried out here instead.
+        if (cmdInfo.m_strEntryName.IsEmpty() ||
+            PostMessageA(running, WM_DIAL_ENTRY, static_cast<WPARAM>(cmdInfo.m_nEntryIndex), 0))
+            return FALSE;
     }
 
     Enable3dControls();

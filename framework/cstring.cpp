@@ -191,7 +191,7 @@ void CString::ReleaseBuffer(int newLen)
 }
 
 int CString::Compare(const char* s) const { return MbsCmp(c_str(), s ? s : ""); }
-int CString::CompareNoCase(const char* s) const { return MbsICmp(c_str(), s ? s : ""); }
+int CString::CompareNoCase(const char* s) const { return CompareNames(c_str(), s ? s : ""); }
 
 // False only for a negative size; out of memory ends the process.
 bool CString::Reserve(int cap)

@@ -53,7 +53,7 @@ public:
     void ReleaseBuffer(int newLen = -1);
 
     int Compare(const char* s) const;        // exact, multibyte-aware
-    int CompareNoCase(const char* s) const;  // multibyte-aware
+    int CompareNoCase(const char* s) const;  // as the registry matches names (CompareNames)
     bool operator==(const char* s) const { return Compare(s) == 0; }
     bool operator!=(const char* s) const { return Compare(s) != 0; }
     bool operator==(const CString& s) const { return Compare(s) == 0; }

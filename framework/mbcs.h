@@ -8,16 +8,17 @@ inline int MbsCmp(const char* a, const char* b)
 {
     return _mbscmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b));
 }
-inline int MbsICmp(const char* a, const char* b)
-{
-    return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b));
-}
 // The first byte of a double-byte character, as the _mbs functions see it.
 inline bool MbsIsLeadByte(char c) { return _ismbblead(static_cast<unsigned char>(c)) != 0; }
+// Zero when the registry takes a and b for one value name: every letter of the
+// ANSI code page folded, ordinally (not linguistically: "ß" is not "ss").
+int CompareNames(const char* a, const char* b);
+// The same rule by an upper-casing of each UTF-16 unit, as before Vista.
+int CompareNamesByUpcase(const char* a, const char* b);
 #else
 #include <strings.h>
 inline int MbsCmp(const char* a, const char* b) { return std::strcmp(a, b); }
-inline int MbsICmp(const char* a, const char* b) { return strcasecmp(a, b); }
+inline int CompareNames(const char* a, const char* b) { return strcasecmp(a, b); }
 // The host has no ANSI code page: single bytes, unless a test picks one of
 // the double-byte code pages.
 inline int g_hostCodePage = 0;

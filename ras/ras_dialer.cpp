@@ -25,6 +25,15 @@ void CopyField(char (&field)[N], const char* value)
     field[N - 1] = 0;
 }
 
+// The prefix gets an outside line from a telephone exchange: a VPN's host
+// name, a PPPoE service name and a network code (*99#, #777) get none.
+bool TakesDialPrefix(const RASENTRY_V1& entry)
+{
+    CString type(entry.szDeviceType, static_cast<int>(strnlen(entry.szDeviceType, kRasMaxDeviceType)));
+    if (type.CompareNoCase("modem") != 0 && type.CompareNoCase("isdn") != 0) return false;
+    return entry.szLocalPhoneNumber[0] != '*' && entry.szLocalPhoneNumber[0] != '#';
+}
+
 bool StatusOf(HRASCONN h, RASCONNSTATUS_V1& status)
 {
     std::memset(&status, 0, sizeof status);
@@ -163,7 +172,7 @@ bool CRasDialer::Dial(const CString& entry, HRASCONN* phConn, RasDialFunc notifi
     // The prefix followed by the local number, at most 128 bytes in all.
     unsigned char* number = reinterpret_cast<unsigned char*>(m_dialParams.szPhoneNumber);
     number[0] = 0;
-    if (prefix) _mbsnbcpy(number, reinterpret_cast<const unsigned char*>(prefix->c_str()), kRasMaxPhoneNumber);
+    if (prefix && TakesDialPrefix(m_entry)) _mbsnbcpy(number, reinterpret_cast<const unsigned char*>(prefix->c_str()), kRasMaxPhoneNumber);
     number[kRasMaxPhoneNumber] = 0;
     size_t used = std::strlen(m_dialParams.szPhoneNumber);
     if (used < static_cast<size_t>(kRasMaxPhoneNumber)) {
@@ -284,7 +293,11 @@ bool EnumPhonebookEntries(CNameList& names, const CString* phonebook)
 bool HangUpConnection(HRASCONN hConn)
 {
     if (ras::HangUp(hConn) != 0) return false;
-    for (;;) {
+    // A modem drops the line and answers its reset within seconds; Microsoft
+    // deems a pause of 3 s enough. A port held past this is not let go, and
+    // waiting on would freeze the window for good.
+    constexpr DWORD kHangUpWaitMs = 10000;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kHangUpWaitMs;) {
         Sleep(0);
         RASCONNSTATUS_V1 status;
         std::memset(&status, 0, sizeof status);
@@ -296,6 +309,13 @@ bool HangUpConnection(HRASCONN hConn)
             return true;
         }
     }
+    return false;
+}
+
+bool ConnectionExists(HRASCONN hConn)
+{
+    RASCONNSTATUS_V1 status;
+    return StatusOf(hConn, status);
 }
 
 bool IsConnected(const HRASCONN* phConn)

@@ -49,7 +49,10 @@ private:
 };
 
 bool EnumPhonebookEntries(CNameList& names, const CString* phonebook);
+// False when the service refused, or still held the connection after 10 s.
 bool HangUpConnection(HRASCONN hConn);
+// The service still answers for the handle: its port is held.
+bool ConnectionExists(HRASCONN hConn);
 bool IsConnected(const HRASCONN* phConn);
 bool IsConnecting(const HRASCONN* phConn);
 bool GetConnectionDeviceName(const HRASCONN* phConn, CString& name);

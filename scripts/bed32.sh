@@ -37,7 +37,7 @@ mirror=http://deb.debian.org/debian
 packages=(wine wine64 wine32:i386 libwine fonts-wine fonts-liberation
           xvfb xauth x11-apps imagemagick cmake binutils-mingw-w64-i686
           liblnk-utils openssl xxd python3 locales file procps)
-locales=(de_DE.UTF-8 en_US.UTF-8 ja_JP.UTF-8)
+locales=(de_DE.UTF-8 en_US.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8)
 
 recipe="${suites[*]} $mirror ${packages[*]} ${locales[*]} v1"
 key=$(printf '%s' "$recipe" | sha256sum | cut -c1-16)

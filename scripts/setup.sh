@@ -31,8 +31,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # German resources are picked through the locale, and names are tested under
-# the Japanese double-byte code page (932): make sure both locales exist.
-want=(de_DE.UTF-8 en_US.UTF-8 ja_JP.UTF-8)
+# the Japanese double-byte code page (932) and the Cyrillic one (1251): make
+# sure those locales exist.
+want=(de_DE.UTF-8 en_US.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8)
 have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
 gen=0
 for l in "${want[@]}"; do

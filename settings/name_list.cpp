@@ -98,7 +98,7 @@ int CNameList::FindNoCase(const char* s) const
     if (!s) return -1;
     int pos = 0;
     for (Node* n = m_head; n; n = n->next, ++pos)
-        if (MbsICmp(s, n->text) == 0) return pos;
+        if (CompareNames(s, n->text) == 0) return pos;
     return -1;
 }
 

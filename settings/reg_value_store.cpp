@@ -41,10 +41,7 @@ public:
     CValueImage(const CValueImage&) = delete;
     CValueImage& operator=(const CValueImage&) = delete;
     ~CValueImage();
-    bool Has(const CString& name) const;  // letter case ignored, as the registry does
-    // As Has, with the system's own comparison, which folds every letter of
-    // the code page: a name the registry takes for a written one is never stale.
-    bool HasAsRegistry(const char* name) const;
+    bool Has(const char* name) const;  // letter case ignored, as the registry does
     bool Add(const CString& name, DWORD type, std::unique_ptr<char[]>&& data, DWORD size);
     const Value* First() const { return m_head; }
 
@@ -154,7 +151,7 @@ static LONG DeleteStaleValues(HKEY key, const CValueImage& image)
         r = buffers.Enum(key, index, &type, &dataLen, false);
         if (r == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
         if (r != ERROR_SUCCESS) return r;
-        if (image.HasAsRegistry(buffers.Name())) {
+        if (image.Has(buffers.Name())) {
             ++index;
             continue;
         }
@@ -315,17 +312,10 @@ CValueImage::~CValueImage()
     }
 }
 
-bool CValueImage::Has(const CString& name) const
+bool CValueImage::Has(const char* name) const
 {
     for (const Value* v = m_head; v; v = v->next)
         if (v->name.CompareNoCase(name) == 0) return true;
-    return false;
-}
-
-bool CValueImage::HasAsRegistry(const char* name) const
-{
-    for (const Value* v = m_head; v; v = v->next)
-        if (lstrcmpiA(v->name, name) == 0 || v->name.CompareNoCase(name) == 0) return true;
     return false;
 }
 

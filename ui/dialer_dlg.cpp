@@ -94,6 +94,8 @@ BOOL CDialerDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIconSmall));
     m_bmpPromo.LoadBitmap(IDB_PROMO);
+    // Added to line by line, past the 30,000 characters an edit takes by default.
+    m_editLog.SendMessage(EM_LIMITTEXT, 0);
     ApplyDpi(WindowDpi(m_hWnd));
     SetIdleState();
     if (m_bWin2000) m_btnPassword.ShowWindow(SW_SHOW);
@@ -118,12 +120,37 @@ BOOL CDialerDlg::OnInitDialog()
         for (int i = 0; i < names.GetCount(); ++i)
             if (m_comboEntry.AddString(names.GetAt(i)) >= 0) ++added;
             else m_bEntryListWhole = false;
-        if (added > 0 && m_comboEntry.SelectString(-1, preselect) == CB_ERR) m_comboEntry.SetCurSel(0);
+        if (added > 0) PreselectEntry(preselect);
     }
 
     g_hMainWnd = m_hWnd;
+    // From Vista on, a later start that is not elevated may post its request
+    // to this window when it is only if the window lets the message in.
+    using FilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    using Filter = BOOL(WINAPI*)(UINT, DWORD);
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD for the older call
+    if (auto filterEx = SystemFunction<FilterEx>("user32.dll", "ChangeWindowMessageFilterEx"))  // 7 and later
+        filterEx(m_hWnd, WM_DIAL_ENTRY, kAllow, nullptr);
+    else if (auto filter = SystemFunction<Filter>("user32.dll", "ChangeWindowMessageFilter"))  // Vista
+        filter(WM_DIAL_ENTRY, kAllow);
     SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_btnDial.m_hWnd), TRUE);
     return FALSE;
+}
+
+// The entry of that name in any letter case, as the registry that stored the
+// name matches it; else the first that begins with it, as the list matches.
+void CDialerDlg::PreselectEntry(const CString& name)
+{
+    int count = static_cast<int>(m_comboEntry.SendMessage(CB_GETCOUNT));
+    for (int i = 0; i < count; ++i) {
+        CString item;
+        m_comboEntry.GetLBText(i, item);
+        if (!name.IsEmpty() && item.CompareNoCase(name) == 0) {
+            m_comboEntry.SetCurSel(i);
+            return;
+        }
+    }
+    if (m_comboEntry.SelectString(-1, name) == CB_ERR) m_comboEntry.SetCurSel(0);
 }
 
 // The icons and the panel's bitmap for the DPI of the monitor the window is
@@ -285,7 +312,7 @@ void CDialerDlg::OnDial()
 void CDialerDlg::BeginRun()
 {
     UpdateData(TRUE);
-    m_strLog.Empty();
+    ClearLog();
     UpdateData(FALSE);
     if (m_nEntrySel == -1) return;
     m_comboEntry.GetLBText(m_nEntrySel, m_strEntry);
@@ -337,8 +364,7 @@ void CDialerDlg::StartAttempt()
 {
     ++m_nAttempt;
     if (m_nAttempt > 1) {
-        m_settings.SelectName(LoadText(IDS_REG_DIALENTRYOK));
-        if (!m_settings.HasValue(m_strEntry)) {
+        if (!HasConnectedOnce()) {
             if (MessageBox(LoadText(IDS_REDIAL_QUESTION), LoadText(IDS_APPNAME), MB_YESNO | MB_ICONEXCLAMATION) !=
                 IDYES) {
                 m_dwPrevError = 0;
@@ -347,12 +373,12 @@ void CDialerDlg::StartAttempt()
             }
         }
     }
-    m_strLog.Empty();
+    ClearLog();
     CString header;
     header.Format(LoadText(IDS_ATTEMPT_HEADER), m_nAttempt, MAX_DIAL_ATTEMPTS);
     AppendLog(header);
     if (m_dwPrevError) AppendLog(LoadText(IDS_PREVIOUS_ERROR) + ": " + RasErrorText(m_dwPrevError));
-    UpdateData(FALSE);
+    ShowLog();
 
     m_dwRasError = 0;
     m_nRasState = 0;
@@ -363,7 +389,7 @@ void CDialerDlg::StartAttempt()
         CString text = RasErrorText(dialer.GetLastRasError());
         if (!text.IsEmpty()) {
             AppendLog(text);
-            UpdateData(FALSE);
+            ShowLog();
         }
         m_hRasConn = nullptr;
         EndRun();
@@ -379,9 +405,20 @@ void CDialerDlg::StartAttempt()
         HangUpConnection(m_hRasConn);
         m_hRasConn = nullptr;
         AppendLog(LoadText(IDS_CONNECT_ERROR) + "!");
-        UpdateData(FALSE);
+        ShowLog();
         EndRun();
     }
+}
+
+// The entry is in "DialEntryOK" in any letter case: a phonebook entry renamed
+// only in case is the one that connected. Leaves that name selected.
+bool CDialerDlg::HasConnectedOnce()
+{
+    m_settings.SelectName(LoadText(IDS_REG_DIALENTRYOK));
+    CString name;
+    while (m_settings.GetNextValue(name))
+        if (name.CompareNoCase(m_strEntry) == 0) return true;
+    return false;
 }
 
 void CDialerDlg::EndRun()
@@ -398,8 +435,7 @@ void CDialerDlg::OnTimer(UINT nIDEvent)
     if (IsConnected(&m_hRasConn)) {
         if (m_nTimerId) KillTimer(m_nTimerId);
         m_nTimerId = 0;
-        m_settings.SelectName(LoadText(IDS_REG_DIALENTRYOK));
-        if (!m_settings.HasValue(m_strEntry)) m_settings.AddValue(m_strEntry);
+        if (!HasConnectedOnce()) m_settings.AddValue(m_strEntry);
         m_bDialing = false;
         m_dwPrevError = 0;
         m_strPassword.Empty();
@@ -417,7 +453,7 @@ void CDialerDlg::OnTimer(UINT nIDEvent)
         HangUpConnection(m_hRasConn);
         CString reason = LoadText(IDS_DIAL_TIMEOUT);
         AppendLog(LoadText(IDS_CONNECT_ERROR) + (reason.IsEmpty() ? CString("!") : ": " + reason));
-        UpdateData(FALSE);
+        ShowLog();
         m_dwPrevError = 0;
         EndRun();
         return;
@@ -429,13 +465,20 @@ void CDialerDlg::OnTimer(UINT nIDEvent)
     if (err) {
         CString text = RasErrorText(err);
         AppendLog(LoadText(IDS_CONNECT_ERROR) + (text.IsEmpty() ? CString("!") : ": " + text));
-        UpdateData(FALSE);
+        ShowLog();
         m_dwPrevError = err;
     }
-    HangUpConnection(m_hRasConn);
+    bool released = HangUpConnection(m_hRasConn) || !ConnectionExists(m_hRasConn);
     if (!err) {
         AppendLog(LoadText(IDS_DISCONNECTED_UNKNOWN));
-        UpdateData(FALSE);
+        ShowLog();
+        EndRun();
+        return;
+    }
+    if (!released) {
+        // A redial would find the port still held.
+        AppendLog(LoadText(IDS_HANGUP_FAILED));
+        ShowLog();
         EndRun();
         return;
     }
@@ -448,7 +491,7 @@ void CDialerDlg::OnTimer(UINT nIDEvent)
     }
     if (m_nAttempt == MAX_DIAL_ATTEMPTS) {
         AppendLog(LoadText(IDS_MAX_ATTEMPTS));
-        UpdateData(FALSE);
+        ShowLog();
         EndRun();
         return;
     }
@@ -472,7 +515,25 @@ bool CDialerDlg::WriteBackCredentials()
     return restored;
 }
 
-void CDialerDlg::ShowLog() { SetDlgItemTextA(m_hWnd, IDC_LOG, m_strLog); }
+void CDialerDlg::ClearLog()
+{
+    m_strLog.Empty();
+    m_nLogShown = -1;
+}
+
+// What is new replaces the empty selection at the end, or all of the text once
+// the log was cleared: the edit paints just that, once, and scrolls to its
+// caret, the newest line. Setting the whole text would show the first line.
+void CDialerDlg::ShowLog()
+{
+    bool append = m_nLogShown >= 0 && m_nLogShown <= m_strLog.GetLength();
+    // The length in bytes, never less than in characters; the edit stops at its end.
+    LRESULT end = append ? m_editLog.SendMessage(WM_GETTEXTLENGTH) : 0;
+    m_editLog.SendMessage(EM_SETSEL, static_cast<WPARAM>(end), append ? end : -1);
+    m_editLog.SendMessage(EM_REPLACESEL, FALSE,
+                          reinterpret_cast<LPARAM>(m_strLog.c_str() + (append ? m_nLogShown : 0)));
+    m_nLogShown = m_strLog.GetLength();
+}
 
 void CDialerDlg::OnDialState(RASCONNSTATE state, DWORD error)
 {

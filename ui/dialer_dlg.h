@@ -62,10 +62,13 @@ private:
     void EndRun();
     bool WriteBackCredentials();
     void ShowLog();
+    void ClearLog();
     void ApplyDpi(UINT dpi);
     void OnDialState(RASCONNSTATE state, DWORD error);
     void OnDialEntry(WPARAM index);
     void BeginRun();
+    bool HasConnectedOnce();
+    void PreselectEntry(const CString& name);
     // From the first line of OnDial to the end of the run: its questions and
     // the password dialog run modal loops in which requests still arrive.
     bool RunInProgress() const { return m_bDialing || m_bInDial; }
@@ -80,6 +83,7 @@ private:
     CButton m_btnDial;
     CComboBox m_comboEntry;
     CString m_strLog;
+    int m_nLogShown = -1;  // bytes of m_strLog the log control holds; -1: unknown
     int m_nEntrySel = -1;
     CString m_strPrefix;
     CString m_strUserName;

@@ -80,6 +80,43 @@ TEST_F(DialTest, EntryThatNeverConnectedAsksBeforeEveryRedial)
     EXPECT_EQ(p.LogLines()[1], "Open port...");
 }
 
+// A redial's attempt outgrows the box: its newest line stays in view at
+// every notification, not the first line the whole text would show.
+TEST_F(DialTest, LogKeepsItsNewestLineInView)
+{
+    Entries({{"Alpha", "std@60 fail:678@60"}});
+    Script("Alpha", "std@250 hang");
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, std::string("Alpha", 6));
+    Pendro p;
+    Start(p, "Alpha");
+    ASSERT_TRUE(WaitFor([&] { return Count("RasDialA") == 2; }));
+    HWND log = p.Item(kLog);
+    auto lineTop = [&](int line) {
+        LRESULT at = SendMessageA(log, EM_POSFROMCHAR, SendMessageA(log, EM_LINEINDEX, line, 0), 0);
+        return at == -1 ? INT_MIN : static_cast<short>(HIWORD(at));
+    };
+    RECT box;
+    GetClientRect(log, &box);
+    size_t seen = 0, checked = 0;
+    WaitFor([&] {
+        size_t n = p.LogLines().size();
+        if (n != seen && n >= 3) {
+            seen = n;
+            // The text ends in a line break: its last line of text is next to last.
+            int lines = static_cast<int>(SendMessageA(log, EM_GETLINECOUNT, 0, 0));
+            int top = lineTop(lines - 2), height = top - lineTop(lines - 3);
+            EXPECT_TRUE(top >= box.top && top + height <= box.bottom) << "line " << lines - 2 << " at " << top;
+            ++checked;
+        }
+        return n >= 10;  // header, previous error, the eight states
+    });
+    EXPECT_GE(checked, 4u);
+    EXPECT_GT(SendMessageA(log, EM_GETFIRSTVISIBLELINE, 0, 0), 0);  // it did outgrow the box
+    EXPECT_EQ(p.LogLines().back(), "Authenticated.");
+    p.Screenshot("log_newest_line");
+    p.Click(kCancel);
+}
+
 TEST_F(DialTest, EntryThatConnectedBeforeRedialsToTheLimitWithoutAsking)
 {
     ValidateHeap(false);  // a hundred attempts: over two minutes with the heap validated on every operation
@@ -123,9 +160,10 @@ TEST_F(DialTest, ConnectionIsRecordedOnceAndLeftUpWhenTheProgramCloses)
         Start(p, alpha.c_str());
         EXPECT_EQ(p.WaitExit(), 0u);  // closes itself once connected
     }
+    // The entry is the one stored in another case: not recorded again.
     auto ok = testutil::ReadValue(kKey, "DialEntryOK");
-    EXPECT_EQ(ok.type, static_cast<DWORD>(REG_MULTI_SZ));
-    EXPECT_EQ(ok.data, testutil::Multi({alpha.c_str(), lower.c_str()}));
+    EXPECT_EQ(ok.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(ok.data, lower + '\0');
     EXPECT_EQ(Setting("DefaultEntry"), alpha);
     CRasDialer dialer;
     HRASCONN conn = nullptr;
@@ -141,8 +179,7 @@ TEST_F(DialTest, ConnectionIsRecordedOnceAndLeftUpWhenTheProgramCloses)
         p.Answer(box, IDYES);
         EXPECT_EQ(p.WaitExit(), 0u);
     }
-    // Still each name once; every load and save reverses the stored order.
-    EXPECT_EQ(testutil::ReadValue(kKey, "DialEntryOK").data, testutil::Multi({lower.c_str(), alpha.c_str()}));
+    EXPECT_EQ(testutil::ReadValue(kKey, "DialEntryOK").data, lower + '\0');
 
     testutil::DeleteKey(kKey);
     rassim::ResetAll();
@@ -483,6 +520,23 @@ TEST_F(DialTest, RedialWaitsForTheReleaseOfTheDevice)
     EXPECT_EQ(p.LogLines()[1], "Previous error: There is no answer.");
     p.Click(kCancel);
     ASSERT_TRUE(WaitFor([&] { return Idle(p); }));
+
+    // A release that never comes: the run ends once the wait for it is over,
+    // and nothing is dialled on the port still held.
+    {
+        rassim::Session s;
+        s.state().hangupLatencyMs = 1 << 30;
+        s.state().FindEntry("Alpha")->scripts = {"0@10 fail:678@10"};
+        s.Commit();
+    }
+    p.Click(kDial);
+    ASSERT_TRUE(WaitFor([&] { return Count("RasHangUpA") == 3; }));
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(WaitFor([&] { return Idle(p); }, 20000));
+    EXPECT_LT(GetTickCount() - start, 12000u);
+    EXPECT_EQ(p.LogLines().back(), "The connection could not be hung up. Aborting automated redial process.");
+    EXPECT_EQ(Count("RasDialA"), 3u);
+    EXPECT_TRUE(p.NoMessageBox(200));
 }
 
 // A connection of the same entry still being set up, left by another

@@ -45,6 +45,15 @@ inline std::string N(const std::string& name)
     return DoubleBytePass() ? Ansi("表示ソフト") + name : name;
 }
 
+// A name and the same name in another letter case, by letters outside A to Z
+// that the pass's code page holds (1252, 1251, 932): one name to the registry.
+inline std::pair<std::string, std::string> CasePair()
+{
+    if (GetACP() == 1251) return {Ansi("Дальсвязь"), Ansi("дальсвязь")};
+    if (DoubleBytePass()) return {Ansi("ＮＥＴ回線"), Ansi("ｎｅｔ回線")};
+    return {Ansi("Übersee"), Ansi("übersee")};
+}
+
 class E2eTest : public testing::Test {
 protected:
     void SetUp() override

@@ -232,6 +232,53 @@ TEST_F(VaultTest, RestoredPasswordDialsEveryAttempt)
     EXPECT_EQ(Stored(gamma), third);
 }
 
+// Names stored by another spelling of the entry, in a letter case that only
+// the code page folds: the vault, the remembered entry and the entries that
+// connected serve it, and its next password replaces the stored one.
+TEST_F(VaultTest, NamesStoredInAnotherLetterCaseServeTheEntry)
+{
+    const auto [entry, stored] = CasePair();
+    Entries({{entry.c_str(), "hang"}});
+    testutil::DeleteKey(kPwdKey);
+    {
+        rassim::Session s;
+        s.state().deletePasswordOnFailure = true;
+        auto* e = s.state().FindEntry(entry);
+        e->password = e->acceptPassword = "right";
+        e->checkPassword = true;
+        e->scripts = {"std@5 fail:678@5", "std@5 fail:678@5", "std@5 connected@5"};
+        s.Commit();
+    }
+    ASSERT_TRUE(SaveProviderPassword(stored.c_str(), "right", false));
+    testutil::WriteValue(kKey, "DefaultEntry", REG_SZ, stored + '\0');
+    testutil::WriteValue(kKey, "DialEntryOK", REG_SZ, stored + '\0');
+    {
+        Pendro p;
+        ASSERT_TRUE(p.Window());
+        EXPECT_EQ(p.SelectedEntry(), entry);
+        p.Click(kDial);
+        EXPECT_EQ(p.WaitExit(30000), 0u);  // no password dialog, no redial question
+    }
+    ASSERT_EQ(Count("RasDialA"), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Dialled(i), "right") << "attempt " << i + 1;
+    EXPECT_EQ(testutil::ReadValue(kKey, "DialEntryOK").data, stored + '\0');  // not recorded twice
+
+    Pendro p;
+    ASSERT_TRUE(p.Window());
+    p.Click(kPassword);
+    MessageBoxInfo dlg = WaitPasswordDialog(p);
+    ASSERT_TRUE(dlg.hwnd);
+    Type(dlg.hwnd, "newer");
+    Press(dlg.hwnd, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));
+    EXPECT_TRUE(p.NoMessageBox(300));  // no "could not be saved"
+    EXPECT_EQ(testutil::ValueNames(kPwdKey).size(), 1u);
+    CString pw;
+    bool none = false;
+    ASSERT_TRUE(LoadProviderPassword(stored.c_str(), pw, none));
+    EXPECT_STREQ(pw, "newer");
+}
+
 TEST_F(VaultTest, NoPasswordMarkerStopsDialogAndRestore)
 {
     testutil::WriteValue(kPwdKey, A().c_str(), REG_SZ, std::string("NULL", 5));

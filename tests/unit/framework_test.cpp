@@ -8,6 +8,7 @@
 #include <string>
 
 #include "afxwin.h"
+#include "mbcs.h"
 #include "app/command_line.h"
 #include "test_util.h"
 
@@ -46,6 +47,40 @@ TEST(CStringTest, FormatTrimAndEditing)
     EXPECT_STREQ(self, "cdefcdef");
     EXPECT_EQ(CString("Ab").CompareNoCase("aB"), 0);
     EXPECT_NE(CString("Ab").Compare("aB"), 0);
+}
+
+// Names match as the registry matches value names, in whatever ANSI code page
+// the pass runs under (1252, 1251, 932): a row whose names the code page
+// cannot hold is skipped there. Both ways of the rule, the one from Vista on
+// and the one before it, answer alike.
+TEST(CStringTest, NamesMatchAsTheRegistryMatchesThem)
+{
+    const struct {
+        const char *a, *b;
+        bool same;
+    } rows[] = {
+        {"Ab", "aB", true},          {"Äpfel", "äpfel", true},   {"Übersee", "übersee", true},
+        {"ÿ", "Ÿ", true},            {"Дом", "дом", true},       {"ＡＢ回線", "ａｂ回線", true},
+        {"ß", "ss", false},          {"Straße", "STRASSE", false}, {"æ", "ae", false},
+        {"ア回線", "ャ回線", false},  {"a", "ab", false},         {"é", "e", false},
+        {"Ёж", "ёж", true},          {"Ω", "ω", true},           {"Ж", "Ш", false},
+    };
+    int tried = 0;
+    for (const auto& row : rows) {
+        std::string a, b;
+        if (!testutil::InCodePage(row.a, a) || !testutil::InCodePage(row.b, b)) continue;
+        SCOPED_TRACE(row.a + std::string(" / ") + row.b);
+        ++tried;
+        EXPECT_EQ(CString(a.c_str()).CompareNoCase(b.c_str()) == 0, row.same);
+        EXPECT_EQ(CompareNamesByUpcase(a.c_str(), b.c_str()) == 0, row.same);
+        // The registry itself, as the truth of it.
+        testutil::DeleteKey("Software\\PendroTest");
+        testutil::WriteValue("Software\\PendroTest", a.c_str(), REG_SZ, std::string("1", 2));
+        testutil::WriteValue("Software\\PendroTest", b.c_str(), REG_SZ, std::string("2", 2));
+        EXPECT_EQ(testutil::ValueNames("Software\\PendroTest").size(), row.same ? 1u : 2u);
+    }
+    testutil::DeleteKey("Software\\PendroTest");
+    EXPECT_GE(tried, 5);
 }
 
 TEST(CStringTest, LongFormatsAndBuffers)

@@ -102,6 +102,27 @@ TEST_F(RasLayerTest, NumberIsPrefixThenLocalNumberAtMost128Bytes)
     ASSERT_TRUE(d.Dial("Alpha", &h, Ignore, &prefix125, nullptr));
     EXPECT_EQ(LastDialNumber(), std::string(125, '8') + "555");
     HangUpConnection(h);
+
+    // Only a telephone line gets the prefix, and never before a network code.
+    const struct {
+        const char *type, *number, *dialled;
+    } lines[] = {{"ISDN", "5550100", "05550100"},  {"vpn", "vpn.example.com", "vpn.example.com"},
+                 {"PPPoE", "ISP-Service", "ISP-Service"}, {"modem", "*99#", "*99#"},
+                 {"Modem", "#777", "#777"},        {"serial", "5550100", "5550100"}};
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.type);
+        {
+            rassim::Session s;
+            testutil::AddEntry(s.state(), "Line", line.number, line.type);
+            s.Commit();
+        }
+        ASSERT_TRUE(d.Dial("Line", &h, Ignore, &zero, nullptr));
+        EXPECT_EQ(LastDialNumber(), line.dialled);
+        HangUpConnection(h);
+        rassim::Session s;
+        s.state().entries.pop_back();
+        s.Commit();
+    }
 }
 
 TEST_F(RasLayerTest, PropertiesBeyondTheFirstLayout)

@@ -115,6 +115,8 @@ const Text kStrings[] = {
     {245, "Unknown RAS error.", "Unbekannter RAS-Fehler."},
     {246, "Disconnected while dialing (reason unknown). Aborting automated redial process.",
      "Verbindung während der Anwahl getrennt (Ursache unbekannt). Es erfolgt keine automatische Wiederwahl."},
+    {247, "The connection could not be hung up. Aborting automated redial process.",
+     "Die Verbindung ließ sich nicht trennen. Es erfolgt keine automatische Wiederwahl."},
 };
 
 std::wstring Wide(const char* utf8)
@@ -343,6 +345,14 @@ TEST(ResourcesTest, BitmapIconAndVersion)
     ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
     EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+
+    // Per-monitor v2 where the system rescales the dialog (10 1703 on), else
+    // system-aware: never per-monitor v1, under which nothing rescales it.
+    HRSRC manifest = FindResourceA(mod, MAKEINTRESOURCEA(1), reinterpret_cast<LPCSTR>(RT_MANIFEST));
+    ASSERT_TRUE(manifest);
+    std::string xml(static_cast<const char*>(LockResource(LoadResource(mod, manifest))), SizeofResource(mod, manifest));
+    EXPECT_NE(xml.find("WindowsSettings\">true</dpiAware>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("WindowsSettings\">PerMonitorV2, System</dpiAwareness>"), std::string::npos) << xml;
 }
 
 // Run once in each locale: the loader follows LC_ALL.

@@ -47,6 +47,18 @@ void WriteValue(const char* path, const char* name, DWORD type, const std::strin
     RegCloseKey(k);
 }
 
+bool InCodePage(const char* utf8, std::string& out)
+{
+    wchar_t wide[1024];
+    char ansi[2048];
+    BOOL lost = FALSE;
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 1024);
+    if (n <= 0 || WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, sizeof ansi, nullptr, &lost) <= 0 || lost)
+        return false;
+    out = ansi;
+    return true;
+}
+
 std::vector<std::string> ValueNames(const char* path)
 {
     std::vector<std::string> names;

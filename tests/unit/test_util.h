@@ -23,6 +23,8 @@ RegValue ReadValue(const char* path, const char* name);
 void WriteValue(const char* path, const char* name, DWORD type, const std::string& data);
 std::vector<std::string> ValueNames(const char* path);
 std::string Multi(std::initializer_list<const char*> strings);  // REG_MULTI_SZ bytes
+// Text of the source (UTF-8) in the ANSI code page; false where it cannot hold it.
+bool InCodePage(const char* utf8, std::string& out);
 
 // A fresh simulated phonebook with the given entries (default settings).
 void ResetSim();
