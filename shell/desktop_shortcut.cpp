@@ -68,20 +68,13 @@ bool CreateDesktopShortcut(const char* target, const char* arguments, const char
 
 namespace {
 
-template <class F>
-F Lookup(const char* dll, const char* name)
-{
-    HMODULE module = GetModuleHandleA(dll);
-    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
 // The wide functions, looked up: Windows 98 has only failing stubs of them.
 struct WideShell {
     DWORD(WINAPI* getModuleFileName)(HMODULE, LPWSTR, DWORD) =
-        Lookup<DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD)>("kernel32.dll", "GetModuleFileNameW");
-    DWORD(WINAPI* getFileAttributes)(LPCWSTR) = Lookup<DWORD(WINAPI*)(LPCWSTR)>("kernel32.dll", "GetFileAttributesW");
+        SystemFunction<DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD)>("kernel32.dll", "GetModuleFileNameW");
+    DWORD(WINAPI* getFileAttributes)(LPCWSTR) = SystemFunction<DWORD(WINAPI*)(LPCWSTR)>("kernel32.dll", "GetFileAttributesW");
     BOOL(WINAPI* getPathFromIDList)(LPCITEMIDLIST, LPWSTR) =
-        Lookup<BOOL(WINAPI*)(LPCITEMIDLIST, LPWSTR)>("shell32.dll", "SHGetPathFromIDListW");
+        SystemFunction<BOOL(WINAPI*)(LPCITEMIDLIST, LPWSTR)>("shell32.dll", "SHGetPathFromIDListW");
     bool Usable() const
     {
         return !(GetVersion() & 0x80000000) && getModuleFileName && getFileAttributes && getPathFromIDList;

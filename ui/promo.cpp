@@ -19,24 +19,17 @@ static UINT SystemDpi()
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
-// Looked up: Windows 10 (1607) and later only.
-template <class Fn>
-static Fn User32Function(const char* name)
-{
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
-}
-
 UINT WindowDpi(HWND wnd)
 {
-    const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    // Both Windows 10 (1607) and later only.
+    const auto getDpiForWindow = SystemFunction<UINT(WINAPI*)(HWND)>("user32.dll", "GetDpiForWindow");
     UINT dpi = getDpiForWindow ? getDpiForWindow(wnd) : 0;
     return dpi ? dpi : SystemDpi();
 }
 
 int MetricForDpi(int index, UINT dpi)
 {
-    const auto forDpi = User32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    const auto forDpi = SystemFunction<int(WINAPI*)(int, UINT)>("user32.dll", "GetSystemMetricsForDpi");
     if (forDpi) return forDpi(index, dpi);
     return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
 }
