@@ -118,7 +118,7 @@ def icon_image(size, bpp, pal=None):
 def write_ico(path):
     # 32 and 16 in 16 and 256 colours, and 48 in 16 colours for the sizes of
     # higher DPIs, which the loader then scales down rather than up; a 24 does
-    # not fit in the program's 88 KB.
+    # not fit in the program's 80 KB.
     images = [(48, 4), (32, 4), (32, 8), (16, 4), (16, 8)]
     blobs = [icon_image(s, b, LOGO16 if s == 48 else None) for s, b in images]
     out = struct.pack("<HHH", 0, 1, len(images))
