@@ -352,7 +352,14 @@ TEST_F(RobustnessTest, EveryServiceFunctionFailing)
             }
             p.Select("Alpha");
             p.Click(kDial);
-            if (!c.line) {
+            if (std::string(c.fn) == "RasHangUpA") {
+                // The failed attempt's connection stays: no redial on its port.
+                EXPECT_TRUE(WaitFor([&] {
+                    auto lines = p.LogLines();
+                    return !lines.empty() &&
+                           lines.back() == "The connection could not be hung up. Aborting automated redial process.";
+                }));
+            } else if (!c.line) {
                 // Never connected before: the failure ends in the redial question.
                 MessageBoxInfo box = p.WaitMessageBox();
                 ASSERT_TRUE(box.hwnd);

@@ -49,22 +49,19 @@ TEST(CStringTest, FormatTrimAndEditing)
     EXPECT_NE(CString("Ab").Compare("aB"), 0);
 }
 
-// Names match as the registry matches value names, in whatever ANSI code page
-// the pass runs under (1252, 1251, 932): a row whose names the code page
-// cannot hold is skipped there. Both ways of the rule, the one from Vista on
-// and the one before it, answer alike.
+// Names match as the registry matches them, in the code page of the pass
+// (1252, 1251, 932; a row it cannot hold is skipped), by both ways of the rule.
 TEST(CStringTest, NamesMatchAsTheRegistryMatchesThem)
 {
     const struct {
         const char *a, *b;
         bool same;
     } rows[] = {
-        {"Ab", "aB", true},          {"Äpfel", "äpfel", true},   {"Übersee", "übersee", true},
-        {"ÿ", "Ÿ", true},            {"Дом", "дом", true},       {"ＡＢ回線", "ａｂ回線", true},
-        {"ß", "ss", false},          {"Straße", "STRASSE", false}, {"æ", "ae", false},
-        {"ア回線", "ャ回線", false},  {"a", "ab", false},         {"é", "e", false},
-        {"Ёж", "ёж", true},          {"Ω", "ω", true},           {"Ж", "Ш", false},
+        {"Ab", "aB", true},     {"Äpfel", "äpfel", true}, {"ÿ", "Ÿ", true},          {"Дом", "дом", true},
+        {"Ёж", "ёж", true},     {"Ω", "ω", true},         {"ＡＢ回線", "ａｂ回線", true}, {"ß", "ss", false},
+        {"æ", "ae", false},     {"é", "e", false},        {"ア回線", "ャ回線", false},   {"Ж", "Ш", false},
     };
+    const char kTest[] = "Software\\PendroTest";
     int tried = 0;
     for (const auto& row : rows) {
         std::string a, b;
@@ -73,14 +70,12 @@ TEST(CStringTest, NamesMatchAsTheRegistryMatchesThem)
         ++tried;
         EXPECT_EQ(CString(a.c_str()).CompareNoCase(b.c_str()) == 0, row.same);
         EXPECT_EQ(CompareNamesByUpcase(a.c_str(), b.c_str()) == 0, row.same);
-        // The registry itself, as the truth of it.
-        testutil::DeleteKey("Software\\PendroTest");
-        testutil::WriteValue("Software\\PendroTest", a.c_str(), REG_SZ, std::string("1", 2));
-        testutil::WriteValue("Software\\PendroTest", b.c_str(), REG_SZ, std::string("2", 2));
-        EXPECT_EQ(testutil::ValueNames("Software\\PendroTest").size(), row.same ? 1u : 2u);
+        testutil::DeleteKey(kTest);  // the registry's own answer
+        for (const std::string& name : {a, b}) testutil::WriteValue(kTest, name.c_str(), REG_SZ, std::string("1", 2));
+        EXPECT_EQ(testutil::ValueNames(kTest).size(), row.same ? 1u : 2u);
     }
-    testutil::DeleteKey("Software\\PendroTest");
-    EXPECT_GE(tried, 5);
+    testutil::DeleteKey(kTest);
+    EXPECT_GE(tried, 4);
 }
 
 TEST(CStringTest, LongFormatsAndBuffers)

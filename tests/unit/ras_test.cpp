@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <sstream>
 #include <string>
 
 #include "ras/ras_api.h"
@@ -104,24 +105,20 @@ TEST_F(RasLayerTest, NumberIsPrefixThenLocalNumberAtMost128Bytes)
     HangUpConnection(h);
 
     // Only a telephone line gets the prefix, and never before a network code.
-    const struct {
-        const char *type, *number, *dialled;
-    } lines[] = {{"ISDN", "5550100", "05550100"},  {"vpn", "vpn.example.com", "vpn.example.com"},
-                 {"PPPoE", "ISP-Service", "ISP-Service"}, {"modem", "*99#", "*99#"},
-                 {"Modem", "#777", "#777"},        {"serial", "5550100", "5550100"}};
-    for (const auto& line : lines) {
-        SCOPED_TRACE(line.type);
-        {
-            rassim::Session s;
-            testutil::AddEntry(s.state(), "Line", line.number, line.type);
-            s.Commit();
-        }
-        ASSERT_TRUE(d.Dial("Line", &h, Ignore, &zero, nullptr));
-        EXPECT_EQ(LastDialNumber(), line.dialled);
-        HangUpConnection(h);
+    int i = 0;
+    for (const char* line : {"ISDN 5550100 05550100", "vpn vpn.example.com vpn.example.com",
+                             "PPPoE ISP-Service ISP-Service", "modem *99# *99#", "Modem #777 #777", "serial 1 1"}) {
+        SCOPED_TRACE(line);
+        std::istringstream row(line);
+        std::string type, number, dialled;
+        row >> type >> number >> dialled;
+        const std::string name = "Line " + std::to_string(++i);
         rassim::Session s;
-        s.state().entries.pop_back();
+        testutil::AddEntry(s.state(), name, number, type);
         s.Commit();
+        ASSERT_TRUE(d.Dial(name.c_str(), &h, Ignore, &zero, nullptr));
+        EXPECT_EQ(LastDialNumber(), dialled);
+        HangUpConnection(h);
     }
 }
 
