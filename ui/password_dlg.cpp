@@ -16,6 +16,15 @@ void CPasswordDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Text(pDX, IDC_PWD_INFO, m_strInfo);
 }
 
+// The caret where the user came to type, not in the read-only provider field
+// before it: a screen reader starts there too.
+BOOL CPasswordDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItemHwnd(IDC_PWD_PASSWORD)), TRUE);
+    return FALSE;
+}
+
 void CPasswordDlg::OnOK()
 {
     UpdateData(TRUE);

@@ -23,6 +23,14 @@ protected:
         SendMessageA(GetDlgItem(dlg, 1004), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password));
     }
     static void Press(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
+    // What the user types lands in the password field, with no Tab first.
+    static bool CaretInPassword(HWND dlg)
+    {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(dlg, nullptr), &info) &&
+               info.hwndFocus == GetDlgItem(dlg, 1004);
+    }
     // The entries' names, double-byte in the code-page-932 pass.
     static std::string A() { return N("Alpha"); }
     static std::string B() { return N("Beta"); }
@@ -48,6 +56,7 @@ TEST_F(VaultTest, DialAsksForAPasswordAndStoresItEncrypted)
     p.Click(kDial);
     MessageBoxInfo dlg = WaitPasswordDialog(p);
     ASSERT_TRUE(dlg.hwnd);
+    EXPECT_TRUE(WaitFor([&] { return CaretInPassword(dlg.hwnd); }));
     char text[512];
     GetDlgItemTextA(dlg.hwnd, 1003, text, sizeof text);
     EXPECT_EQ(text, A());
@@ -210,6 +219,7 @@ TEST_F(VaultTest, RestoredPasswordDialsEveryAttempt)
         p.Click(kPassword);
         MessageBoxInfo dlg = WaitPasswordDialog(p);
         ASSERT_TRUE(dlg.hwnd);
+        EXPECT_TRUE(WaitFor([&] { return CaretInPassword(dlg.hwnd); }));
         Type(dlg.hwnd, password);
         Press(dlg.hwnd, IDOK);
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg.hwnd); }));

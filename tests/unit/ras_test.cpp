@@ -113,9 +113,11 @@ TEST_F(RasLayerTest, NumberIsPrefixThenLocalNumberAtMost128Bytes)
         std::string type, number, dialled;
         row >> type >> number >> dialled;
         const std::string name = "Line " + std::to_string(++i);
-        rassim::Session s;
-        testutil::AddEntry(s.state(), name, number, type);
-        s.Commit();
+        {
+            rassim::Session s;
+            testutil::AddEntry(s.state(), name, number, type);
+            s.Commit();
+        }
         ASSERT_TRUE(d.Dial(name.c_str(), &h, Ignore, &zero, nullptr));
         EXPECT_EQ(LastDialNumber(), dialled);
         HangUpConnection(h);

@@ -284,6 +284,32 @@ TEST(ResourcesTest, MainWindowTemplate)
     EXPECT_TRUE(at(en[IDC_SHORTCUT], 5, 105, 115, 14));
 }
 
+// A screen reader names an edit or a combo box, which have no text of their
+// own, after the static text right before it in the dialog's child order.
+TEST(ResourcesTest, EveryFieldHasItsLabelRightBeforeIt)
+{
+    HMODULE mod = GetModuleHandleA(nullptr);
+    for (UINT id : {IDD_ABOUTBOX, IDD_PENDRO_DIALOG, IDD_PASSWORD}) {
+        for (WORD lang : {kEnglish, kGerman}) {
+            HRSRC res = FindResourceExA(mod, reinterpret_cast<LPCSTR>(RT_DIALOG), MAKEINTRESOURCEA(id), lang);
+            HWND dlg = CreateDialogIndirectParamW(mod, static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(mod, res))),
+                                                  nullptr, NullProc, 0);
+            ASSERT_TRUE(dlg);
+            for (HWND c = GetWindow(dlg, GW_CHILD), prev = nullptr; c; prev = c, c = GetWindow(c, GW_HWNDNEXT)) {
+                char cls[64], label[256] = "";
+                GetClassNameA(c, cls, sizeof cls);
+                if (lstrcmpiA(cls, "Edit") != 0 && lstrcmpiA(cls, "ComboBox") != 0) continue;
+                if (prev) GetClassNameA(prev, cls, sizeof cls);
+                if (prev) GetWindowTextA(prev, label, sizeof label);
+                DWORD type = prev ? static_cast<DWORD>(GetWindowLongA(prev, GWL_STYLE)) & SS_TYPEMASK : SS_ICON;
+                EXPECT_TRUE(lstrcmpiA(cls, "Static") == 0 && type <= SS_RIGHT && label[0])
+                    << "dialog " << id << ", language " << lang << ": control " << GetDlgCtrlID(c) << " has no label";
+            }
+            DestroyWindow(dlg);
+        }
+    }
+}
+
 TEST(ResourcesTest, PasswordAndAboutTemplates)
 {
     std::wstring caption;
