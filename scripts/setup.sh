@@ -13,7 +13,7 @@ need=(g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 
       g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
       cmake ninja-build make googletest
       wine wine64 libwine fonts-wine fonts-liberation xvfb xauth x11-apps imagemagick python3
-      clang libclang-rt-14-dev liblnk-utils openssl xxd locales file binutils mmdebstrap)
+      clang libclang-rt-14-dev liblnk-utils openssl xxd locales file binutils mmdebstrap unzip)
 
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

@@ -30,6 +30,9 @@ size=$(stat -c %s build/win32/Pendro.exe)
 echo "Pendro.exe (32-bit): $size bytes"
 [ "$size" -le 90112 ] || { echo "Pendro.exe is over 88 KB"; exit 1; }
 
+echo "== reproducible build and the release zip"
+scripts/check-release.sh
+
 echo "== host tests (AddressSanitizer, UndefinedBehaviorSanitizer, fuzzers)"
 (cd build/host && ctest --output-on-failure)
 
